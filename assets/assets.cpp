@@ -1,0 +1,1 @@
+// The pictures themselves come from the resource object this library carries.

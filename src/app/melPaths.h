@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+// The folder the program keeps its files in ($MELODRA_HOME, else
+// $XDG_DATA_HOME/Melodra), with a trailing separator.
+QString ProgramFolder();
+void EnsureProgramFolder();
+// The running program file.
+QString ProgramFile();
+
+// Splits the drive, share or URL-like prefix off a path whose separators are
+// backslashes; returns it and leaves the rest in aPath.
+QString SplitPathPrefix(QString &aPath);
+QString RemoveLastFolder(const QString &aFolder);
+// Resolves a catalog or settings path against a base folder. Works on the
+// stored text with backslash separators; LocalPath turns the result into a
+// path of this file system.
+QString ExpandRelativePath(const QString &aBaseFolder, const QString &aPath);
+QString LocalPath(const QString &aResolvedPath);

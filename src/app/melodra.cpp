@@ -1,0 +1,47 @@
+// Program entry: open the log, choose the application, run the main window.
+#include "melAbout.h"
+#include "melApplicationObject.h"
+#include "melApplications.h"
+#include "melLogging.h"
+#include "melMain.h"
+#include "melMessages.h"
+#include "melPickApplication.h"
+#include "melRegistry.h"
+#include "melTermination.h"
+
+#include <cstdio>
+#include <memory>
+
+int main(int argc, char *argv[]) {
+  try {
+    OpenLog();
+  } catch (const EMelError &e) {
+    // Without a log the program cannot run; say why and end.
+    std::fprintf(stderr, "Melodra: %s\n", e.what());
+    TmelApplication app(argc, argv);
+    ShowErrorBox(e.Message());
+    return 1;
+  }
+  TRegistry::SetDiagnostics([](const QString &aLine) { WriteLog(aLine); });
+
+  int result = 0;
+  {
+    TmelApplication app(argc, argv);
+    InstallTerminationHandler([] { QApplication::closeAllWindows(); });
+
+    const tApplicationC *application = nullptr;
+    Guarded([&application] { application = GetApplication(PickApplication); });
+    if (application) {
+      SetCurrentApplication(application);
+      auto mainWindow = std::make_unique<TMain>();
+      auto about = std::make_unique<TAbout>(mainWindow.get());
+      mainWindow->show();
+      result = app.exec();
+      about.reset();
+      mainWindow.reset();
+    }
+  }
+  TRegistry::SetDiagnostics(nullptr);
+  CloseLog();
+  return result;
+}

@@ -1,0 +1,180 @@
+#include "melRegistry.h"
+
+#include "melRegistryFile.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMutex>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace {
+
+QMutex fDiagnosticsLock;
+std::function<void(const QString &)> fDiagnostics;
+QString fLastReported; // the file state whose problem was reported already
+
+tRegistryFileC LoadFile() {
+  const QString path = TRegistry::FilePath();
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly))
+    return {};
+  tRegistryFileC parsed = tRegistryFileC::Parse(QString::fromUtf8(file.readAll()));
+  if (parsed.mProblemLine != 0) {
+    // Every operation reads the file anew; one report per state of the file.
+    const QFileInfo info(path);
+    const QString state = path + u'|' + QString::number(info.size()) + u'|' +
+                          QString::number(info.lastModified().toMSecsSinceEpoch());
+    QMutexLocker lock(&fDiagnosticsLock);
+    if (state != fLastReported && fDiagnostics) {
+      fLastReported = state;
+      fDiagnostics(QStringLiteral("Settings file %1, line %2: %3; the line is ignored")
+                       .arg(path)
+                       .arg(parsed.mProblemLine)
+                       .arg(parsed.mProblem));
+    }
+  }
+  return parsed;
+}
+
+bool CanWriteFile() {
+  const QFileInfo info(TRegistry::FilePath());
+  if (info.exists())
+    return info.isFile() && info.isWritable() && QFileInfo(info.absolutePath()).isWritable();
+  QDir dir(info.absolutePath());
+  if (!dir.exists() && !QDir().mkpath(info.absolutePath()))
+    return false;
+  return QFileInfo(info.absolutePath()).isWritable();
+}
+
+void SaveFile(const tRegistryFileC &aContent, bool aHadProblem) {
+  const QString path = TRegistry::FilePath();
+  QDir().mkpath(QFileInfo(path).absolutePath());
+  // Lines we could not read are dropped by the rewrite; keep the old file.
+  if (aHadProblem) {
+    QFile::remove(path + QStringLiteral(".bak"));
+    QFile::copy(path, path + QStringLiteral(".bak"));
+  }
+  QSaveFile file(path);
+  const QByteArray data = aContent.Serialize().toUtf8();
+  if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit())
+    throw ERegistryException(
+        QStringLiteral("Cannot write the settings file %1: %2").arg(path, file.errorString()));
+}
+
+} // namespace
+
+TRegistry::TRegistry() = default;
+
+QString TRegistry::FilePath() {
+  const QString home = qEnvironmentVariable("MELODRA_HOME");
+  if (!home.isEmpty())
+    return QDir(home).filePath(QStringLiteral("registry.reg"));
+  return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+         QStringLiteral("/Melodra/registry.reg");
+}
+
+void TRegistry::SetDiagnostics(std::function<void(const QString &)> aSink) {
+  QMutexLocker lock(&fDiagnosticsLock);
+  fDiagnostics = std::move(aSink);
+  fLastReported.clear();
+}
+
+bool TRegistry::OpenKeyReadOnly(const QString &aKey) {
+  CloseKey();
+  if (!LoadFile().KeyExists(aKey))
+    return false;
+  mCurrentKey = NormalizeRegKey(aKey);
+  mOpen = true;
+  return true;
+}
+
+bool TRegistry::OpenKey(const QString &aKey, bool aCanCreate) {
+  CloseKey();
+  if (!CanWriteFile())
+    return false;
+  tRegistryFileC file = LoadFile();
+  if (!file.KeyExists(aKey)) {
+    if (!aCanCreate)
+      return false;
+    file.AddSection(aKey);
+    try {
+      SaveFile(file, file.mProblemLine != 0);
+    } catch (const ERegistryException &) {
+      return false;
+    }
+  }
+  mCurrentKey = NormalizeRegKey(aKey);
+  mOpen = true;
+  return true;
+}
+
+void TRegistry::CloseKey() {
+  mOpen = false;
+  mCurrentKey.clear();
+}
+
+bool TRegistry::ValueExists(const QString &aName) const {
+  if (!mOpen)
+    return false;
+  const tRegistryFileC file = LoadFile();
+  const tRegSectionC *section = file.FindSection(mCurrentKey);
+  return section && tRegistryFileC::FindValue(*section, aName);
+}
+
+QString TRegistry::ReadString(const QString &aName) const {
+  if (!mOpen)
+    return {};
+  const tRegistryFileC file = LoadFile();
+  const tRegSectionC *section = file.FindSection(mCurrentKey);
+  const tRegValueC *value = section ? tRegistryFileC::FindValue(*section, aName) : nullptr;
+  if (!value)
+    return {};
+  if (value->mKind != tRegValueC::tKind::String)
+    throw ERegistryException(QStringLiteral("Invalid data type for '%1'").arg(aName));
+  return value->mText;
+}
+
+int TRegistry::ReadInteger(const QString &aName) const {
+  const tRegistryFileC file = LoadFile();
+  const tRegSectionC *section = mOpen ? file.FindSection(mCurrentKey) : nullptr;
+  const tRegValueC *value = section ? tRegistryFileC::FindValue(*section, aName) : nullptr;
+  if (!value || value->mKind != tRegValueC::tKind::DWord)
+    throw ERegistryException(QStringLiteral("Invalid data type for '%1'").arg(aName));
+  return static_cast<int>(value->mDWord);
+}
+
+void TRegistry::WriteString(const QString &aName, const QString &aValue) {
+  tRegValueC value;
+  value.mName = aName;
+  value.mKind = tRegValueC::tKind::String;
+  value.mText = aValue;
+  WriteValue(value);
+}
+
+void TRegistry::WriteInteger(const QString &aName, int aValue) {
+  tRegValueC value;
+  value.mName = aName;
+  value.mKind = tRegValueC::tKind::DWord;
+  value.mDWord = static_cast<uint32_t>(aValue);
+  WriteValue(value);
+}
+
+void TRegistry::WriteValue(const tRegValueC &aValue) {
+  if (!mOpen)
+    throw ERegistryException(QStringLiteral("Failed to set data for '%1'").arg(aValue.mName));
+  tRegistryFileC file = LoadFile();
+  tRegSectionC *section = file.FindSection(mCurrentKey);
+  if (!section)
+    section = &file.AddSection(mCurrentKey);
+  tRegistryFileC::SetValue(*section, aValue);
+  SaveFile(file, file.mProblemLine != 0);
+}
+
+QStringList TRegistry::GetKeyNames() const {
+  if (!mOpen)
+    return {};
+  return LoadFile().SubkeyNames(mCurrentKey);
+}

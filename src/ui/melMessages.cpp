@@ -1,0 +1,53 @@
+#include "melMessages.h"
+
+#include "melErrors.h"
+
+#include <exception>
+
+namespace {
+
+const QString cTitle = QStringLiteral("Melodra");
+
+QMessageBox::StandardButton Show(QMessageBox::Icon aIcon, const QString &aCaption,
+                                 const QString &aText, QMessageBox::StandardButtons aButtons,
+                                 QWidget *aParent) {
+  QMessageBox box(aIcon, aCaption, aText, aButtons, aParent);
+  return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+} // namespace
+
+QString ErrorBoxText(const QString &aMessage) {
+  if (!aMessage.isEmpty() && aMessage.back() > u'.')
+    return aMessage + u'.';
+  return aMessage;
+}
+
+void ShowErrorBox(const QString &aMessage, QWidget *aParent) {
+  Show(QMessageBox::Critical, cTitle, ErrorBoxText(aMessage), QMessageBox::Ok, aParent);
+}
+
+void ShowCurrentException(QWidget *aParent) noexcept {
+  try {
+    try {
+      throw;
+    } catch (const EMelError &e) {
+      ShowErrorBox(e.Message(), aParent);
+    } catch (const std::exception &e) {
+      ShowErrorBox(QString::fromLocal8Bit(e.what()), aParent);
+    } catch (...) {
+      ShowErrorBox(QStringLiteral("Unknown failure"), aParent);
+    }
+  } catch (...) {
+    // Showing the box failed too; nothing more can be done for the user.
+  }
+}
+
+QMessageBox::StandardButton Confirm(const QString &aText, QMessageBox::StandardButtons aButtons,
+                                    QWidget *aParent) {
+  return Show(QMessageBox::Question, QStringLiteral("Confirm"), aText, aButtons, aParent);
+}
+
+void Information(const QString &aText, QWidget *aParent) {
+  Show(QMessageBox::Information, QStringLiteral("Information"), aText, QMessageBox::Ok, aParent);
+}
