@@ -1,0 +1,137 @@
+// Runs the real program in a temporary program folder and checks what a run
+// leaves behind: its log, its catalog file and its exit.
+#include "melTestEnv.h"
+
+#include <QDeadlineTimer>
+#include <QImage>
+#include <QProcess>
+#include <QThread>
+
+#include <csignal>
+
+namespace {
+
+class StartupTest : public TTempHomeTest {
+protected:
+  void Start() {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("MELODRA_HOME"), qEnvironmentVariable("MELODRA_HOME"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    mProcess.setProcessEnvironment(environment);
+    mProcess.start(qEnvironmentVariable("MELODRA_TEST_BIN") + QStringLiteral("/melodra"), {});
+    ASSERT_TRUE(mProcess.waitForStarted(5000));
+  }
+  // Waits until the log holds a line; the program writes it when it gets there.
+  bool WaitForLogLine(const QString &aLine) {
+    QDeadlineTimer deadline(20000);
+    while (!deadline.hasExpired()) {
+      if (LogMessages().contains(aLine))
+        return true;
+      if (mProcess.state() == QProcess::NotRunning)
+        return false;
+      QThread::msleep(20);
+    }
+    return false;
+  }
+  void Signal(int aSignal) { ::kill(static_cast<pid_t>(mProcess.processId()), aSignal); }
+  void ExpectCleanExit() {
+    ASSERT_TRUE(mProcess.waitForFinished(20000));
+    EXPECT_EQ(mProcess.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(mProcess.exitCode(), 0) << mProcess.readAllStandardError().toStdString();
+  }
+  void TearDown() override {
+    if (mProcess.state() != QProcess::NotRunning) {
+      mProcess.kill();
+      mProcess.waitForFinished();
+    }
+    TTempHomeTest::TearDown();
+  }
+  QProcess mProcess;
+};
+
+const QStringList cStoreApplicationLines = {
+    QStringLiteral("Enter to GetApplication : tApplicationC"),
+    QStringLiteral("Entered to melUtil.GetApplications"),
+    QStringLiteral(
+        "melUtil.GetApplications - \\Software\\Melodra\\Lessondeck\\Application key not found"),
+    QStringLiteral("Exit from melUtil.GetApplications"),
+    QStringLiteral("vApplications.mCount: 0"),
+    QStringLiteral("Entered to melUtil.CheckFilesExisting"),
+    QStringLiteral("Exit from melUtil.CheckFilesExisting"),
+    QStringLiteral("Exit from GetApplication : tApplicationC"),
+    QStringLiteral("Application started, version: 1.5.0.61"),
+};
+
+class FirstStartTest : public StartupTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(FirstStartTest, UsesTheStoreApplicationAndClosesOnTheSignal) {
+  // A fresh folder below the temporary one: the program creates it.
+  qputenv("MELODRA_HOME", QFile::encodeName(HomeFile(QStringLiteral("fresh"))));
+  Start();
+  const auto log = [this] {
+    QStringList lines;
+    for (const QString &line : QString::fromUtf8(ReadFile(HomeFile("fresh/log.txt")))
+                                   .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
+      lines << line.mid(line.indexOf(QStringLiteral("] ")) + 2);
+    return lines;
+  };
+  QDeadlineTimer deadline(20000);
+  while (!log().contains(cStoreApplicationLines.last()) && !deadline.hasExpired())
+    QThread::msleep(20);
+  ASSERT_EQ(log(), cStoreApplicationLines);
+  Signal(GetParam());
+  ExpectCleanExit();
+  EXPECT_EQ(log(), cStoreApplicationLines + QStringList{QStringLiteral(
+                                                "Application closed, version: 1.5.0.61")});
+  EXPECT_EQ(ReadFile(HomeFile(QStringLiteral("fresh/Catalog.xml"))),
+            QByteArray("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n"
+                       "<Catalog version=\"1.0\"/>\n"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, FirstStartTest, ::testing::Values(SIGTERM, SIGINT),
+                         [](const auto &aInfo) {
+                           return std::string(aInfo.param == SIGTERM ? "SIGTERM" : "SIGINT");
+                         });
+
+TEST_F(StartupTest, QuittingThePickerEndsTheRunWithoutAWindow) {
+  QStringList registry;
+  QImage picture(54, 48, QImage::Format_RGB32);
+  picture.fill(Qt::darkCyan);
+  for (const QString &key : {QStringLiteral("guitar"), QStringLiteral("piano")}) {
+    ASSERT_TRUE(picture.save(HomeFile(key + QStringLiteral(".png"))));
+    registry << QStringLiteral("[HKEY_LOCAL_MACHINE\\Software\\Melodra\\Lessondeck\\Applications\\") + key + u']'
+             << QStringLiteral("\"Name\"=\"%1\"").arg(key)
+             << QStringLiteral("\"IconUp\"=\"%1.png\"").arg(key)
+             << QStringLiteral("\"IconDown\"=\"%1.png\"").arg(key)
+             << QStringLiteral("\"Catalog\"=\"%1.xml\"").arg(key);
+  }
+  WriteRegistry(registry);
+  Start();
+  ASSERT_TRUE(WaitForLogLine(QStringLiteral("show PickApplication")));
+  // A termination signal while the picker is up counts as "Quit".
+  QThread::msleep(200);
+  Signal(SIGTERM);
+  ExpectCleanExit();
+  const QStringList log = LogMessages();
+  EXPECT_EQ(log.last(), QStringLiteral("show PickApplication"));
+  EXPECT_TRUE(log.filter(QStringLiteral("Application started")).isEmpty());
+  EXPECT_FALSE(QFile::exists(HomeFile(QStringLiteral("guitar.xml"))));
+}
+
+TEST_F(StartupTest, ALogThatCannotBeOpenedEndsTheProgramWithItsMessage) {
+  WriteFile(HomeFile(QStringLiteral("plain")), "x");
+  qputenv("MELODRA_HOME", QFile::encodeName(HomeFile(QStringLiteral("plain"))));
+  Start();
+  // The program tells why on its error output, then waits in its error box.
+  QDeadlineTimer deadline(20000);
+  QByteArray errors;
+  while (!errors.contains("Cannot open the log file") && !deadline.hasExpired()) {
+    mProcess.waitForReadyRead(100);
+    errors += mProcess.readAllStandardError();
+  }
+  EXPECT_TRUE(errors.contains("Melodra: Cannot open the log file " +
+                              QFile::encodeName(HomeFile(QStringLiteral("plain/log.txt")))))
+      << errors.toStdString();
+}
+
+} // namespace

@@ -1,0 +1,177 @@
+#include "melRegistry.h"
+#include "melRegistryFile.h"
+#include "melTestEnv.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <unistd.h>
+
+namespace {
+
+class RegistryTest : public TTempHomeTest {
+protected:
+  void SetUp() override {
+    TTempHomeTest::SetUp();
+    TRegistry::SetDiagnostics([this](const QString &aLine) { mDiagnostics << aLine; });
+  }
+  void TearDown() override {
+    TRegistry::SetDiagnostics(nullptr);
+    TTempHomeTest::TearDown();
+  }
+  QStringList mDiagnostics;
+};
+
+TEST_F(RegistryTest, LivesInTheProgramFolderWhenOneIsSet) {
+  EXPECT_EQ(TRegistry::FilePath(), HomeFile(QStringLiteral("registry.reg")));
+  qunsetenv("MELODRA_HOME");
+  EXPECT_EQ(TRegistry::FilePath(), Home() + QStringLiteral("xdg-config/Melodra/registry.reg"));
+}
+
+TEST_F(RegistryTest, ReadsTypedValuesAndRejectsWrongTypes) {
+  WriteRegistry({QStringLiteral("[HKEY_LOCAL_MACHINE\\Software\\Melodra\\Lessondeck\\Options]"),
+                 QStringLiteral("\"StoreHost\"=\"shop.example\""),
+                 QStringLiteral("\"StoreHttpPort\"=dword:00001f90"),
+                 QStringLiteral("\"Blob\"=hex:01,02,\\"), QStringLiteral("  03,04"),
+                 QStringLiteral("\"Quoted\"=\"C:\\\\Lessons\\\\\\\"x\\\"\"")});
+  TRegistry registry;
+  ASSERT_TRUE(registry.OpenKeyReadOnly(QStringLiteral("\\software\\melodra\\LESSONDECK\\Options")));
+  EXPECT_EQ(registry.ReadString(QStringLiteral("storehost")), QStringLiteral("shop.example"));
+  EXPECT_EQ(registry.ReadInteger(QStringLiteral("StoreHttpPort")), 8080);
+  EXPECT_EQ(registry.ReadString(QStringLiteral("Quoted")), QStringLiteral("C:\\Lessons\\\"x\""));
+  EXPECT_EQ(registry.ReadString(QStringLiteral("Missing")), QString());
+  EXPECT_THROW(registry.ReadString(QStringLiteral("StoreHttpPort")), ERegistryException);
+  EXPECT_THROW(registry.ReadString(QStringLiteral("Blob")), ERegistryException);
+  EXPECT_THROW(registry.ReadInteger(QStringLiteral("StoreHost")), ERegistryException);
+  EXPECT_THROW(registry.ReadInteger(QStringLiteral("Missing")), ERegistryException);
+  EXPECT_TRUE(mDiagnostics.isEmpty()) << mDiagnostics.join(u'\n').toStdString();
+}
+
+TEST_F(RegistryTest, ReadsOpenWithoutCreatingAndWritesCreate) {
+  TRegistry registry;
+  const QString key = QStringLiteral("\\Software\\Melodra\\Lessondeck\\Options\\Guitar");
+  EXPECT_FALSE(registry.OpenKeyReadOnly(key));
+  EXPECT_FALSE(registry.OpenKey(key, false));
+  EXPECT_FALSE(QFile::exists(TRegistry::FilePath()));
+  ASSERT_TRUE(registry.OpenKey(key, true));
+  registry.WriteString(QStringLiteral("LastPath"), QStringLiteral("\\Guitar\\Blues\\Lesson 1"));
+  registry.WriteInteger(QStringLiteral("Count"), 42);
+  // The keys above a created key exist too.
+  TRegistry parent;
+  EXPECT_TRUE(parent.OpenKeyReadOnly(QStringLiteral("\\Software\\Melodra")));
+  EXPECT_EQ(parent.GetKeyNames(), QStringList{QStringLiteral("Lessondeck")});
+  EXPECT_EQ(ReadRegistry(),
+            QStringLiteral("Windows Registry Editor Version 5.00\n\n"
+                           "[HKEY_LOCAL_MACHINE\\Software\\Melodra\\Lessondeck\\Options\\Guitar]\n"
+                           "\"LastPath\"=\"\\\\Guitar\\\\Blues\\\\Lesson 1\"\n"
+                           "\"Count\"=dword:0000002a\n"));
+  TRegistry again;
+  ASSERT_TRUE(again.OpenKeyReadOnly(key));
+  EXPECT_EQ(again.ReadString(QStringLiteral("LastPath")), QStringLiteral("\\Guitar\\Blues\\Lesson 1"));
+}
+
+TEST_F(RegistryTest, SubkeysAscendIgnoringCase) {
+  WriteRegistry({QStringLiteral("[HKEY_LOCAL_MACHINE\\Apps\\zeta]"),
+                 QStringLiteral("[HKEY_LOCAL_MACHINE\\Apps\\Beta\\Deeper]"),
+                 QStringLiteral("[HKEY_LOCAL_MACHINE\\Apps\\alpha]"),
+                 QStringLiteral("[HKEY_LOCAL_MACHINE\\Apps\\BETA]"),
+                 QStringLiteral("[HKEY_LOCAL_MACHINE\\Apps\\Gamma]")});
+  TRegistry registry;
+  ASSERT_TRUE(registry.OpenKeyReadOnly(QStringLiteral("\\Apps")));
+  EXPECT_EQ(registry.GetKeyNames(),
+            (QStringList{QStringLiteral("alpha"), QStringLiteral("Beta"), QStringLiteral("Gamma"),
+                         QStringLiteral("zeta")}));
+}
+
+struct tMalformedCase {
+  const char *mName;
+  const char *mText;
+  int mLine;
+  bool mHostReadable; // the good value after the bad line still reads
+};
+
+class MalformedRegistryTest : public RegistryTest,
+                              public ::testing::WithParamInterface<tMalformedCase> {};
+
+TEST_P(MalformedRegistryTest, ReadsAsMissingKeysAndReportsTheLine) {
+  const tMalformedCase &c = GetParam();
+  WriteFile(HomeFile(QStringLiteral("registry.reg")), c.mText);
+  TRegistry registry;
+  const bool open = registry.OpenKeyReadOnly(QStringLiteral("\\Software\\Melodra"));
+  EXPECT_EQ(open && registry.ReadString(QStringLiteral("Host")) == QStringLiteral("h"),
+            c.mHostReadable);
+  EXPECT_EQ(registry.ReadString(QStringLiteral("Bad")), QString());
+  ASSERT_EQ(mDiagnostics.size(), 1) << mDiagnostics.join(u'\n').toStdString();
+  EXPECT_TRUE(mDiagnostics[0].startsWith(QStringLiteral("Settings file %1, line %2:")
+                                             .arg(TRegistry::FilePath())
+                                             .arg(c.mLine)))
+      << mDiagnostics[0].toStdString();
+  // Reading the same file again does not repeat the report.
+  registry.OpenKeyReadOnly(QStringLiteral("\\Software\\Melodra"));
+  EXPECT_EQ(mDiagnostics.size(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MalformedRegistryTest,
+    ::testing::Values(
+        tMalformedCase{"Truncated",
+                       "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software\\"
+                       "Melodra]\n\"Host\"=\"h\"\n\"Bad\"=\"trunc",
+                       5, true},
+        tMalformedCase{"UnclosedKey",
+                       "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\Software\\Melodra\n"
+                       "\"Host\"=\"h\"\n",
+                       2, false},
+        tMalformedCase{"NotRegistry", "\x89PNG\r\n\x1a\n\x00\x01garbage", 1, false},
+        tMalformedCase{"BadValueThenGood",
+                       "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\Software\\Melodra]\n"
+                       "\"Bad\"=what\n\"Host\"=\"h\"\n",
+                       3, true},
+        tMalformedCase{"BadDword",
+                       "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\Software\\Melodra]\n"
+                       "\"Bad\"=dword:xyz\n\"Host\"=\"h\"\n",
+                       3, true}),
+    [](const auto &aInfo) { return std::string(aInfo.param.mName); });
+
+TEST_F(RegistryTest, RewriteKeepsTheMalformedOriginalAside) {
+  const QByteArray original = "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\A]\n"
+                              "\"Good\"=\"1\"\n\"Bad\"=\"cut";
+  WriteFile(HomeFile(QStringLiteral("registry.reg")), original);
+  TRegistry registry;
+  ASSERT_TRUE(registry.OpenKey(QStringLiteral("\\A"), true));
+  registry.WriteString(QStringLiteral("New"), QStringLiteral("2"));
+  EXPECT_EQ(ReadFile(HomeFile(QStringLiteral("registry.reg.bak"))), original);
+  TRegistry reader;
+  ASSERT_TRUE(reader.OpenKeyReadOnly(QStringLiteral("\\A")));
+  EXPECT_EQ(reader.ReadString(QStringLiteral("Good")), QStringLiteral("1"));
+  EXPECT_EQ(reader.ReadString(QStringLiteral("New")), QStringLiteral("2"));
+}
+
+TEST_F(RegistryTest, UnwritableLocationRefusesToOpenForWriting) {
+  if (geteuid() == 0) {
+    // Root writes through permissions; use a path below a plain file.
+    qputenv("MELODRA_HOME", QFile::encodeName(HomeFile(QStringLiteral("file/below"))));
+    WriteFile(HomeFile(QStringLiteral("file")), "x");
+  } else {
+    QFile::setPermissions(Home(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+  }
+  TRegistry registry;
+  EXPECT_FALSE(registry.OpenKey(QStringLiteral("\\Software\\Melodra"), true));
+  QFile::setPermissions(Home(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                    QFileDevice::ExeOwner);
+}
+
+TEST(RegistryFileTest, RoundTripKeepsUnknownValuesAndOrder) {
+  const QString text = QStringLiteral(
+      "Windows Registry Editor Version 5.00\n\n"
+      "[HKEY_LOCAL_MACHINE\\B]\n\"x\"=hex(2):41,00,00,00\n@=\"default\"\n\n"
+      "[HKEY_LOCAL_MACHINE\\A]\n\"Line\"=\"one\\ntwo\"\n");
+  const tRegistryFileC file = tRegistryFileC::Parse(text);
+  EXPECT_EQ(file.mProblemLine, 0);
+  EXPECT_EQ(file.Serialize(), text);
+  EXPECT_EQ(tRegistryFileC::FindValue(*file.FindSection(QStringLiteral("a")), QStringLiteral("Line"))
+                ->mText,
+            QStringLiteral("one\ntwo"));
+}
+
+} // namespace
