@@ -116,7 +116,9 @@ void SetCurrentApplication(const tApplicationC *aApplication) {
   fCurrentApplication = aApplication;
 }
 
-bool IsStoreApplication() { return CurrentApplication().mName == cStoreApplicationName; }
+bool IsStoreApplication() {
+  return CurrentApplication().mName == cStoreApplicationName;
+}
 
 QString CatalogFilePath() {
   return ExpandRelativePath(ProgramFolder(), CurrentApplication().mCatalog);

@@ -34,9 +34,13 @@ QString ProgramFolder() {
   return folder;
 }
 
-void EnsureProgramFolder() { QDir().mkpath(ProgramFolder()); }
+void EnsureProgramFolder() {
+  QDir().mkpath(ProgramFolder());
+}
 
-QString ProgramFile() { return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath(); }
+QString ProgramFile() {
+  return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+}
 
 QString SplitPathPrefix(QString &aPath) {
   if (aPath.size() <= 1)

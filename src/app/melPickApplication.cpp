@@ -58,7 +58,9 @@ TPickApplication::TPickApplication(QWidget *aParent)
 
 TPickApplication::~TPickApplication() = default;
 
-QWidget *TPickApplication::ApplicationsPanel() const { return ui->fApplicationsPnl; }
+QWidget *TPickApplication::ApplicationsPanel() const {
+  return ui->fApplicationsPnl;
+}
 
 void TPickApplication::SetApplications(const tApplicationListC &aList) {
   mApplications = &aList;

@@ -42,7 +42,9 @@ QString GetFileVersionString(const QString &aFileName) {
       .arg(version->mVersionLS & 0xFFFF);
 }
 
-QString GetProgramVersion() { return GetFileVersionString(ProgramFile()); }
+QString GetProgramVersion() {
+  return GetFileVersionString(ProgramFile());
+}
 
 void MoveToRecycleBin(const QString &aFileName, quintptr aOwnerWindow) {
   constexpr int cDeleteFunction = 3;

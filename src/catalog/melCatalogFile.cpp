@@ -10,8 +10,7 @@
 
 void SaveCatalogFile(const QString &aLocalFileName, const QByteArray &aContent) {
   QSaveFile file(aLocalFileName);
-  if (!file.open(QIODevice::WriteOnly) || file.write(aContent) != aContent.size() ||
-      !file.commit())
+  if (!file.open(QIODevice::WriteOnly) || file.write(aContent) != aContent.size() || !file.commit())
     throw EMelError(QStringLiteral("Cannot write the catalog file %1: %2")
                         .arg(QDir::toNativeSeparators(aLocalFileName), file.errorString()));
 }

@@ -14,7 +14,9 @@ void TImageButton::SetPictures(const QPixmap &aUp, const QPixmap &aDown) {
   update();
 }
 
-QSize TImageButton::sizeHint() const { return mUp.isNull() ? QSize(16, 16) : mUp.size(); }
+QSize TImageButton::sizeHint() const {
+  return mUp.isNull() ? QSize(16, 16) : mUp.size();
+}
 
 void TImageButton::paintEvent(QPaintEvent *) {
   const QPixmap &picture = isDown() && !mDown.isNull() ? mDown : mUp;

@@ -22,8 +22,7 @@ struct tSectionC {
 template <typename T> bool ReadAt(QFile &aFile, uint64_t aOffset, T &aOut) {
   if (!aFile.seek(static_cast<qint64>(aOffset)))
     return false;
-  return aFile.read(reinterpret_cast<char *>(&aOut), sizeof(T)) ==
-         static_cast<qint64>(sizeof(T));
+  return aFile.read(reinterpret_cast<char *>(&aOut), sizeof(T)) == static_cast<qint64>(sizeof(T));
 }
 
 template <typename Ehdr, typename Shdr>
@@ -42,7 +41,9 @@ bool ReadSections(QFile &aFile, std::vector<tSectionC> &aOut) {
   return true;
 }
 
-uint32_t Align4(uint32_t aValue) { return (aValue + 3u) & ~3u; }
+uint32_t Align4(uint32_t aValue) {
+  return (aValue + 3u) & ~3u;
+}
 
 std::optional<tElfVersionC> FindNote(const QByteArray &aData) {
   const auto size = static_cast<uint64_t>(aData.size());
@@ -58,8 +59,7 @@ std::optional<tElfVersionC> FindNote(const QByteArray &aData) {
     if (next > size || next <= pos)
       break;
     if (type == cNoteType && nameSize == sizeof(cNoteName) &&
-        std::memcmp(aData.constData() + namePos, cNoteName, nameSize) == 0 &&
-        descSize == 8) {
+        std::memcmp(aData.constData() + namePos, cNoteName, nameSize) == 0 && descSize == 8) {
       tElfVersionC version;
       std::memcpy(&version.mVersionMS, aData.constData() + descPos, 4);
       std::memcpy(&version.mVersionLS, aData.constData() + descPos + 4, 4);

@@ -7,8 +7,7 @@
 // The root of the program's failures: a message meant for the user.
 class EMelError : public std::exception {
 public:
-  explicit EMelError(QString aMessage)
-      : mMessage(std::move(aMessage)), mUtf8(mMessage.toUtf8()) {}
+  explicit EMelError(QString aMessage) : mMessage(std::move(aMessage)), mUtf8(mMessage.toUtf8()) {}
   const QString &Message() const { return mMessage; }
   const char *what() const noexcept override { return mUtf8.constData(); }
 

@@ -148,8 +148,7 @@ tRegistryFileC tRegistryFileC::Parse(const QString &aText) {
     }
     // Binary values may continue over lines ending with a backslash.
     while (trimmed.startsWith(u'"') && line.trimmed().endsWith(u'\\') &&
-           line.contains(QLatin1String("=hex"), Qt::CaseInsensitive) &&
-           i + 1 < lines.size()) {
+           line.contains(QLatin1String("=hex"), Qt::CaseInsensitive) && i + 1 < lines.size()) {
       line = line.trimmed();
       line.chop(1);
       line += lines[++i].trimmed();
@@ -176,19 +175,14 @@ QString tRegistryFileC::Serialize() const {
     out += u'[' + cHive + (section.mKey.isEmpty() ? QString() : u'\\' + section.mKey) +
            QLatin1String("]\n");
     for (const tRegValueC &value : section.mValues) {
-      out += value.mName.isEmpty() ? QStringLiteral("@")
-                                   : u'"' + Escape(value.mName) + u'"';
+      out += value.mName.isEmpty() ? QStringLiteral("@") : u'"' + Escape(value.mName) + u'"';
       out += u'=';
       switch (value.mKind) {
-      case tRegValueC::tKind::String:
-        out += u'"' + Escape(value.mText) + u'"';
-        break;
+      case tRegValueC::tKind::String: out += u'"' + Escape(value.mText) + u'"'; break;
       case tRegValueC::tKind::DWord:
         out += QStringLiteral("dword:%1").arg(value.mDWord, 8, 16, QChar(u'0'));
         break;
-      case tRegValueC::tKind::Other:
-        out += value.mRaw;
-        break;
+      case tRegValueC::tKind::Other: out += value.mRaw; break;
       }
       out += u'\n';
     }
@@ -246,8 +240,7 @@ QStringList tRegistryFileC::SubkeyNames(const QString &aKey) const {
   return names;
 }
 
-const tRegValueC *tRegistryFileC::FindValue(const tRegSectionC &aSection,
-                                            const QString &aName) {
+const tRegValueC *tRegistryFileC::FindValue(const tRegSectionC &aSection, const QString &aName) {
   for (const tRegValueC &value : aSection.mValues) {
     if (value.mName.compare(aName, Qt::CaseInsensitive) == 0)
       return &value;

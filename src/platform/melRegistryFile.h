@@ -13,9 +13,9 @@ struct tRegValueC {
   enum class tKind { String, DWord, Other };
   QString mName; // empty for the default value "@"
   tKind mKind = tKind::String;
-  QString mText;        // String
-  uint32_t mDWord = 0;  // DWord
-  QString mRaw;         // Other: everything after "=" as written
+  QString mText;       // String
+  uint32_t mDWord = 0; // DWord
+  QString mRaw;        // Other: everything after "=" as written
 };
 
 struct tRegSectionC {
@@ -36,8 +36,7 @@ public:
   tRegSectionC &AddSection(const QString &aKey);
   QStringList SubkeyNames(const QString &aKey) const;
 
-  static const tRegValueC *FindValue(const tRegSectionC &aSection,
-                                     const QString &aName);
+  static const tRegValueC *FindValue(const tRegSectionC &aSection, const QString &aName);
   static void SetValue(tRegSectionC &aSection, const tRegValueC &aValue);
 
   int mProblemLine = 0; // 0 when the whole file was understood

@@ -14,4 +14,6 @@ TAbout::TAbout(QWidget *aParent)
 
 TAbout::~TAbout() = default;
 
-QString TAbout::VersionText() const { return ui->fVersionLbl->text(); }
+QString TAbout::VersionText() const {
+  return ui->fVersionLbl->text();
+}

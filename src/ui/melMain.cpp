@@ -12,7 +12,9 @@
 
 namespace {
 
-QString VersionText() { return GetFileVersionString(ProgramFile()); }
+QString VersionText() {
+  return GetFileVersionString(ProgramFile());
+}
 
 } // namespace
 
@@ -30,7 +32,9 @@ TMain::TMain(QWidget *aParent) : QWidget(aParent), ui(std::make_unique<Ui::TMain
   }
 }
 
-TMain::~TMain() { Guarded([this] { FormDestroy(); }); }
+TMain::~TMain() {
+  Guarded([this] { FormDestroy(); });
+}
 
 void TMain::FormCreate() {
   WriteLog(QStringLiteral("Application started, version: ") + VersionText());
@@ -49,7 +53,9 @@ void TMain::FormShow() {
   QCoreApplication::postEvent(this, new QEvent(QEvent::Type(WM_DEFERRED_START)));
 }
 
-void TMain::DeferredStart() { FDeferredStartDone = true; }
+void TMain::DeferredStart() {
+  FDeferredStartDone = true;
+}
 
 void TMain::FormDestroy() {
   if (FFPModeSaved)

@@ -14,10 +14,10 @@ void ShowErrorBox(const QString &aMessage, QWidget *aParent = nullptr);
 void ShowCurrentException(QWidget *aParent = nullptr) noexcept;
 
 // A confirmation: caption "Confirm", question icon.
-QMessageBox::StandardButton
-Confirm(const QString &aText,
-        QMessageBox::StandardButtons aButtons = QMessageBox::Yes | QMessageBox::No,
-        QWidget *aParent = nullptr);
+QMessageBox::StandardButton Confirm(const QString &aText,
+                                    QMessageBox::StandardButtons aButtons = QMessageBox::Yes |
+                                                                            QMessageBox::No,
+                                    QWidget *aParent = nullptr);
 // A notice: caption "Information", information icon.
 void Information(const QString &aText, QWidget *aParent = nullptr);
 

@@ -56,17 +56,17 @@ TEST_F(ApplicationsTest, NoRegistryGivesTheStoreApplication) {
   EXPECT_EQ(mPickerShown, 0);
   SetCurrentApplication(application);
   EXPECT_TRUE(IsStoreApplication());
-  EXPECT_EQ(LogMessages(),
-            (QStringList{
-                QStringLiteral("Enter to GetApplication : tApplicationC"),
-                QStringLiteral("Entered to melUtil.GetApplications"),
-                QStringLiteral("melUtil.GetApplications - "
-                               "\\Software\\Melodra\\Lessondeck\\Application key not found"),
-                QStringLiteral("Exit from melUtil.GetApplications"),
-                QStringLiteral("vApplications.mCount: 0"),
-                QStringLiteral("Entered to melUtil.CheckFilesExisting"),
-                QStringLiteral("Exit from melUtil.CheckFilesExisting"),
-                QStringLiteral("Exit from GetApplication : tApplicationC")}));
+  EXPECT_EQ(
+      LogMessages(),
+      (QStringList{QStringLiteral("Enter to GetApplication : tApplicationC"),
+                   QStringLiteral("Entered to melUtil.GetApplications"),
+                   QStringLiteral("melUtil.GetApplications - "
+                                  "\\Software\\Melodra\\Lessondeck\\Application key not found"),
+                   QStringLiteral("Exit from melUtil.GetApplications"),
+                   QStringLiteral("vApplications.mCount: 0"),
+                   QStringLiteral("Entered to melUtil.CheckFilesExisting"),
+                   QStringLiteral("Exit from melUtil.CheckFilesExisting"),
+                   QStringLiteral("Exit from GetApplication : tApplicationC")}));
 }
 
 TEST_F(ApplicationsTest, AMissingPictureDropsItsApplicationAndTheOtherIsTaken) {
@@ -132,8 +132,9 @@ TEST_F(ApplicationsTest, ThePickerChoosesAmongSeveralOrQuits) {
   EXPECT_TRUE(IsStoreApplication());
   EXPECT_EQ(CatalogFilePath().replace(u'\\', u'/'), HomeFile(QStringLiteral("c.xml")));
   QStringList log = LogMessages();
-  EXPECT_EQ(log.mid(log.size() - 2), (QStringList{QStringLiteral("show PickApplication"),
-                                                  QStringLiteral("Exit from GetApplication : tApplicationC")}));
+  EXPECT_EQ(log.mid(log.size() - 2),
+            (QStringList{QStringLiteral("show PickApplication"),
+                         QStringLiteral("Exit from GetApplication : tApplicationC")}));
 
   const qsizetype before = LogMessages().size();
   EXPECT_EQ(GetApplication(Picker(-1)), nullptr);
@@ -145,9 +146,10 @@ TEST_F(ApplicationsTest, ThePickerChoosesAmongSeveralOrQuits) {
 
 TEST_F(ApplicationsTest, OnlyTheExactStoreNameIsTheStoreApplication) {
   tApplicationC application;
-  for (const auto &[name, store] :
-       {std::pair{"Download Store", true}, {"download store", false}, {"Download Store ", false},
-        {"Guitar", false}}) {
+  for (const auto &[name, store] : {std::pair{"Download Store", true},
+                                    {"download store", false},
+                                    {"Download Store ", false},
+                                    {"Guitar", false}}) {
     application.mName = QString::fromUtf8(name);
     SetCurrentApplication(&application);
     EXPECT_EQ(IsStoreApplication(), store) << name;

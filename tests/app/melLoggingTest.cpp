@@ -17,8 +17,8 @@ TEST_F(LogTest, LinesCarryATimeStampAndEndWithCrLf) {
   WriteLog(QStringLiteral("two\r\nlines"));
   CloseLog();
   const QString text = QString::fromUtf8(ReadFile(HomeFile(QStringLiteral("log.txt"))));
-  static const QRegularExpression line(
-      QStringLiteral("^\\[[^\\]]+ \\d{1,2}:\\d{2}:\\d{2}[^\\]]*\\] first\r\n\\[[^\\]]+\\] two\r\nlines\r\n$"));
+  static const QRegularExpression line(QStringLiteral(
+      "^\\[[^\\]]+ \\d{1,2}:\\d{2}:\\d{2}[^\\]]*\\] first\r\n\\[[^\\]]+\\] two\r\nlines\r\n$"));
   EXPECT_TRUE(line.match(text).hasMatch()) << text.toStdString();
 }
 

@@ -1,7 +1,7 @@
+#include "melUtil.h"
 #include "melLogging.h"
 #include "melRegistry.h"
 #include "melTestEnv.h"
-#include "melUtil.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -24,8 +24,9 @@ TEST_F(UtilTest, LastPathIsKeptPerApplication) {
 }
 
 TEST_F(UtilTest, LastPathOfAnotherTypeRaises) {
-  WriteRegistry({QStringLiteral("[HKEY_LOCAL_MACHINE\\Software\\Melodra\\Lessondeck\\Options\\Guitar]"),
-                 QStringLiteral("\"LastPath\"=dword:00000001")});
+  WriteRegistry(
+      {QStringLiteral("[HKEY_LOCAL_MACHINE\\Software\\Melodra\\Lessondeck\\Options\\Guitar]"),
+       QStringLiteral("\"LastPath\"=dword:00000001")});
   EXPECT_THROW(ReadLastPath(QStringLiteral("Guitar")), ERegistryException);
 }
 

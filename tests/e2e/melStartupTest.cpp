@@ -81,8 +81,8 @@ TEST_P(FirstStartTest, UsesTheStoreApplicationAndClosesOnTheSignal) {
   ASSERT_EQ(log(), cStoreApplicationLines);
   Signal(GetParam());
   ExpectCleanExit();
-  EXPECT_EQ(log(), cStoreApplicationLines + QStringList{QStringLiteral(
-                                                "Application closed, version: 1.5.0.61")});
+  EXPECT_EQ(log(), cStoreApplicationLines +
+                       QStringList{QStringLiteral("Application closed, version: 1.5.0.61")});
   EXPECT_EQ(ReadFile(HomeFile(QStringLiteral("fresh/Catalog.xml"))),
             QByteArray("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n"
                        "<Catalog version=\"1.0\"/>\n"));
@@ -99,7 +99,9 @@ TEST_F(StartupTest, QuittingThePickerEndsTheRunWithoutAWindow) {
   picture.fill(Qt::darkCyan);
   for (const QString &key : {QStringLiteral("guitar"), QStringLiteral("piano")}) {
     ASSERT_TRUE(picture.save(HomeFile(key + QStringLiteral(".png"))));
-    registry << QStringLiteral("[HKEY_LOCAL_MACHINE\\Software\\Melodra\\Lessondeck\\Applications\\") + key + u']'
+    registry << QStringLiteral(
+                    "[HKEY_LOCAL_MACHINE\\Software\\Melodra\\Lessondeck\\Applications\\") +
+                    key + u']'
              << QStringLiteral("\"Name\"=\"%1\"").arg(key)
              << QStringLiteral("\"IconUp\"=\"%1.png\"").arg(key)
              << QStringLiteral("\"IconDown\"=\"%1.png\"").arg(key)

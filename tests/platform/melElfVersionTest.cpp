@@ -22,8 +22,8 @@ TEST_F(ElfVersionTest, FilesWithoutTheNoteGiveNothing) {
   WriteFile(truncated, self.left(40));
   const QString text = HomeFile(QStringLiteral("text.txt"));
   WriteFile(text, "not a program");
-  for (const QString &file : {QStringLiteral("/bin/sh"), truncated, text,
-                              HomeFile(QStringLiteral("missing"))})
+  for (const QString &file :
+       {QStringLiteral("/bin/sh"), truncated, text, HomeFile(QStringLiteral("missing"))})
     EXPECT_FALSE(ReadElfVersionNote(file).has_value()) << file.toStdString();
 }
 

@@ -67,7 +67,8 @@ TEST_F(RegistryTest, ReadsOpenWithoutCreatingAndWritesCreate) {
                            "\"Count\"=dword:0000002a\n"));
   TRegistry again;
   ASSERT_TRUE(again.OpenKeyReadOnly(key));
-  EXPECT_EQ(again.ReadString(QStringLiteral("LastPath")), QStringLiteral("\\Guitar\\Blues\\Lesson 1"));
+  EXPECT_EQ(again.ReadString(QStringLiteral("LastPath")),
+            QStringLiteral("\\Guitar\\Blues\\Lesson 1"));
 }
 
 TEST_F(RegistryTest, SubkeysAscendIgnoringCase) {
@@ -78,9 +79,8 @@ TEST_F(RegistryTest, SubkeysAscendIgnoringCase) {
                  QStringLiteral("[HKEY_LOCAL_MACHINE\\Apps\\Gamma]")});
   TRegistry registry;
   ASSERT_TRUE(registry.OpenKeyReadOnly(QStringLiteral("\\Apps")));
-  EXPECT_EQ(registry.GetKeyNames(),
-            (QStringList{QStringLiteral("alpha"), QStringLiteral("Beta"), QStringLiteral("Gamma"),
-                         QStringLiteral("zeta")}));
+  EXPECT_EQ(registry.GetKeyNames(), (QStringList{QStringLiteral("alpha"), QStringLiteral("Beta"),
+                                                 QStringLiteral("Gamma"), QStringLiteral("zeta")}));
 }
 
 struct tMalformedCase {
@@ -102,9 +102,8 @@ TEST_P(MalformedRegistryTest, ReadsAsMissingKeysAndReportsTheLine) {
             c.mHostReadable);
   EXPECT_EQ(registry.ReadString(QStringLiteral("Bad")), QString());
   ASSERT_EQ(mDiagnostics.size(), 1) << mDiagnostics.join(u'\n').toStdString();
-  EXPECT_TRUE(mDiagnostics[0].startsWith(QStringLiteral("Settings file %1, line %2:")
-                                             .arg(TRegistry::FilePath())
-                                             .arg(c.mLine)))
+  EXPECT_TRUE(mDiagnostics[0].startsWith(
+      QStringLiteral("Settings file %1, line %2:").arg(TRegistry::FilePath()).arg(c.mLine)))
       << mDiagnostics[0].toStdString();
   // Reading the same file again does not repeat the report.
   registry.OpenKeyReadOnly(QStringLiteral("\\Software\\Melodra"));
@@ -118,19 +117,22 @@ INSTANTIATE_TEST_SUITE_P(
                        "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Software\\"
                        "Melodra]\n\"Host\"=\"h\"\n\"Bad\"=\"trunc",
                        5, true},
-        tMalformedCase{"UnclosedKey",
-                       "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\Software\\Melodra\n"
-                       "\"Host\"=\"h\"\n",
-                       2, false},
+        tMalformedCase{
+            "UnclosedKey",
+            "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\Software\\Melodra\n"
+            "\"Host\"=\"h\"\n",
+            2, false},
         tMalformedCase{"NotRegistry", "\x89PNG\r\n\x1a\n\x00\x01garbage", 1, false},
-        tMalformedCase{"BadValueThenGood",
-                       "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\Software\\Melodra]\n"
-                       "\"Bad\"=what\n\"Host\"=\"h\"\n",
-                       3, true},
-        tMalformedCase{"BadDword",
-                       "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\Software\\Melodra]\n"
-                       "\"Bad\"=dword:xyz\n\"Host\"=\"h\"\n",
-                       3, true}),
+        tMalformedCase{
+            "BadValueThenGood",
+            "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\Software\\Melodra]\n"
+            "\"Bad\"=what\n\"Host\"=\"h\"\n",
+            3, true},
+        tMalformedCase{
+            "BadDword",
+            "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\Software\\Melodra]\n"
+            "\"Bad\"=dword:xyz\n\"Host\"=\"h\"\n",
+            3, true}),
     [](const auto &aInfo) { return std::string(aInfo.param.mName); });
 
 TEST_F(RegistryTest, RewriteKeepsTheMalformedOriginalAside) {
@@ -157,21 +159,22 @@ TEST_F(RegistryTest, UnwritableLocationRefusesToOpenForWriting) {
   }
   TRegistry registry;
   EXPECT_FALSE(registry.OpenKey(QStringLiteral("\\Software\\Melodra"), true));
-  QFile::setPermissions(Home(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                    QFileDevice::ExeOwner);
+  QFile::setPermissions(Home(),
+                        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
 TEST(RegistryFileTest, RoundTripKeepsUnknownValuesAndOrder) {
-  const QString text = QStringLiteral(
-      "Windows Registry Editor Version 5.00\n\n"
-      "[HKEY_LOCAL_MACHINE\\B]\n\"x\"=hex(2):41,00,00,00\n@=\"default\"\n\n"
-      "[HKEY_LOCAL_MACHINE\\A]\n\"Line\"=\"one\\ntwo\"\n");
+  const QString text =
+      QStringLiteral("Windows Registry Editor Version 5.00\n\n"
+                     "[HKEY_LOCAL_MACHINE\\B]\n\"x\"=hex(2):41,00,00,00\n@=\"default\"\n\n"
+                     "[HKEY_LOCAL_MACHINE\\A]\n\"Line\"=\"one\\ntwo\"\n");
   const tRegistryFileC file = tRegistryFileC::Parse(text);
   EXPECT_EQ(file.mProblemLine, 0);
   EXPECT_EQ(file.Serialize(), text);
-  EXPECT_EQ(tRegistryFileC::FindValue(*file.FindSection(QStringLiteral("a")), QStringLiteral("Line"))
-                ->mText,
-            QStringLiteral("one\ntwo"));
+  EXPECT_EQ(
+      tRegistryFileC::FindValue(*file.FindSection(QStringLiteral("a")), QStringLiteral("Line"))
+          ->mText,
+      QStringLiteral("one\ntwo"));
 }
 
 } // namespace

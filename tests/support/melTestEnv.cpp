@@ -14,8 +14,8 @@ void TTempHomeTest::SetUp() {
   qputenv("XDG_CONFIG_HOME", QFile::encodeName(mHome.path() + QStringLiteral("/xdg-config")));
   QDir().mkpath(mHome.path() + QStringLiteral("/xdg-data"));
   QDir().mkpath(mHome.path() + QStringLiteral("/xdg-config"));
-  for (const char *name : {"http_proxy", "https_proxy", "ftp_proxy", "HTTP_PROXY", "HTTPS_PROXY",
-                           "FTP_PROXY"})
+  for (const char *name :
+       {"http_proxy", "https_proxy", "ftp_proxy", "HTTP_PROXY", "HTTPS_PROXY", "FTP_PROXY"})
     qunsetenv(name);
 }
 
@@ -26,9 +26,10 @@ void TTempHomeTest::TearDown() {
 }
 
 void TTempHomeTest::WriteRegistry(const QStringList &aLines) const {
-  WriteFile(HomeFile(QStringLiteral("registry.reg")),
-            (QStringLiteral("Windows Registry Editor Version 5.00\n\n") + aLines.join(u'\n') + u'\n')
-                .toUtf8());
+  WriteFile(
+      HomeFile(QStringLiteral("registry.reg")),
+      (QStringLiteral("Windows Registry Editor Version 5.00\n\n") + aLines.join(u'\n') + u'\n')
+          .toUtf8());
 }
 
 QString TTempHomeTest::ReadRegistry() const {

@@ -35,5 +35,7 @@ private:
 
 // Readable QString values in gtest messages.
 QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString &aText, std::ostream *aOut) { *aOut << '"' << aText.toStdString() << '"'; }
+inline void PrintTo(const QString &aText, std::ostream *aOut) {
+  *aOut << '"' << aText.toStdString() << '"';
+}
 QT_END_NAMESPACE

@@ -1,8 +1,8 @@
+#include "melMain.h"
 #include "melAbout.h"
 #include "melApplications.h"
 #include "melCatalogFile.h"
 #include "melLogging.h"
-#include "melMain.h"
 #include "melTestEnv.h"
 #include "melUiTestSupport.h"
 
@@ -29,8 +29,9 @@ protected:
 
 TEST_F(MainWindowTest, CreatesTheCatalogLogsStartAndCloseAndDefersTheStart) {
   auto window = std::make_unique<TMain>();
-  EXPECT_EQ(ReadFile(HomeFile(QStringLiteral("Catalog.xml"))),
-            QByteArray("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<Catalog version=\"1.0\"/>\n"));
+  EXPECT_EQ(
+      ReadFile(HomeFile(QStringLiteral("Catalog.xml"))),
+      QByteArray("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<Catalog version=\"1.0\"/>\n"));
   EXPECT_EQ(LogMessages(), QStringList{QStringLiteral("Application started, version: 1.5.0.61")});
   EXPECT_EQ(window->size(), QSize(580, 587));
   EXPECT_EQ(window->windowTitle(), QStringLiteral("Melodra"));

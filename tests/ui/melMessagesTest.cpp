@@ -1,5 +1,5 @@
-#include "melErrors.h"
 #include "melMessages.h"
+#include "melErrors.h"
 #include "melUiTestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "melImageButton.h"
 #include "melPickApplication.h"
+#include "melImageButton.h"
 #include "melTestEnv.h"
 
 #include <QImage>

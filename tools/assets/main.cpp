@@ -32,618 +32,588 @@ const QColor kMist(0xe8, 0xe5, 0xf6);
 const QColor kSlate(0x66, 0x63, 0x7d);
 const QColor kWhite(0xff, 0xff, 0xff);
 
-QColor withAlpha(QColor c, int alpha)
-{
-    c.setAlpha(alpha);
-    return c;
+QColor withAlpha(QColor c, int alpha) {
+  c.setAlpha(alpha);
+  return c;
 }
 
-QImage canvas(int w, int h, const QColor &fill = Qt::transparent)
-{
-    QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
-    img.fill(fill);
-    return img;
+QImage canvas(int w, int h, const QColor &fill = Qt::transparent) {
+  QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
+  img.fill(fill);
+  return img;
 }
 
-void prepare(QPainter &p)
-{
-    p.setRenderHint(QPainter::Antialiasing, true);
-    p.setRenderHint(QPainter::SmoothPixmapTransform, true);
-    p.setPen(Qt::NoPen);
+void prepare(QPainter &p) {
+  p.setRenderHint(QPainter::Antialiasing, true);
+  p.setRenderHint(QPainter::SmoothPixmapTransform, true);
+  p.setPen(Qt::NoPen);
 }
 
-QFont font(const QString &family, qreal pixelSize, int weight = QFont::Normal,
-           bool italic = false, qreal spacing = 0)
-{
-    QFont f(family);
-    f.setPixelSize(qRound(pixelSize * 4)); // scaled down again in textPath()
-    f.setWeight(QFont::Weight(weight));
-    f.setItalic(italic);
-    f.setHintingPreference(QFont::PreferNoHinting);
-    f.setStyleStrategy(QFont::PreferOutline);
-    if (spacing != 0)
-        f.setLetterSpacing(QFont::AbsoluteSpacing, spacing * 4);
-    return f;
+QFont font(const QString &family, qreal pixelSize, int weight = QFont::Normal, bool italic = false,
+           qreal spacing = 0) {
+  QFont f(family);
+  f.setPixelSize(qRound(pixelSize * 4)); // scaled down again in textPath()
+  f.setWeight(QFont::Weight(weight));
+  f.setItalic(italic);
+  f.setHintingPreference(QFont::PreferNoHinting);
+  f.setStyleStrategy(QFont::PreferOutline);
+  if (spacing != 0)
+    f.setLetterSpacing(QFont::AbsoluteSpacing, spacing * 4);
+  return f;
 }
 
 // Outline of a text run with its baseline starting at `origin`. Fonts are
 // laid out at 4x and scaled so fractional sizes and positions stay exact.
-QPainterPath textPath(const QString &text, const QFont &f, QPointF origin)
-{
-    QPainterPath path;
-    path.addText(QPointF(0, 0), f, text);
-    QTransform t;
-    t.translate(origin.x(), origin.y());
-    t.scale(0.25, 0.25);
-    return t.map(path);
+QPainterPath textPath(const QString &text, const QFont &f, QPointF origin) {
+  QPainterPath path;
+  path.addText(QPointF(0, 0), f, text);
+  QTransform t;
+  t.translate(origin.x(), origin.y());
+  t.scale(0.25, 0.25);
+  return t.map(path);
 }
 
-qreal textWidth(const QString &text, const QFont &f)
-{
-    return textPath(text, f, QPointF()).boundingRect().right();
+qreal textWidth(const QString &text, const QFont &f) {
+  return textPath(text, f, QPointF()).boundingRect().right();
 }
 
 // --- the mark --------------------------------------------------------------
 // An eighth note whose flag flows out as two sound waves. Drawn in a
 // 100x100 design box mapped onto `box`.
 void drawMark(QPainter &p, const QRectF &box, const QColor &note, const QColor &wave,
-              const QColor &wave2)
-{
-    p.save();
-    p.translate(box.topLeft());
-    p.scale(box.width() / 100.0, box.height() / 100.0);
-    p.setPen(Qt::NoPen);
+              const QColor &wave2) {
+  p.save();
+  p.translate(box.topLeft());
+  p.scale(box.width() / 100.0, box.height() / 100.0);
+  p.setPen(Qt::NoPen);
 
-    // Waves first so the stem covers their roots.
-    QPen wp(wave, 8.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-    p.setPen(wp);
-    p.setBrush(Qt::NoBrush);
-    QPainterPath w1;
-    w1.moveTo(56, 17);
-    w1.cubicTo(69, 7, 79, 35, 93, 23);
-    p.drawPath(w1);
+  // Waves first so the stem covers their roots.
+  QPen wp(wave, 8.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+  p.setPen(wp);
+  p.setBrush(Qt::NoBrush);
+  QPainterPath w1;
+  w1.moveTo(56, 17);
+  w1.cubicTo(69, 7, 79, 35, 93, 23);
+  p.drawPath(w1);
 
-    wp.setColor(wave2);
-    wp.setWidthF(6.0);
-    p.setPen(wp);
-    QPainterPath w2;
-    w2.moveTo(56, 35);
-    w2.cubicTo(66, 28, 75, 50, 87, 41);
-    p.drawPath(w2);
+  wp.setColor(wave2);
+  wp.setWidthF(6.0);
+  p.setPen(wp);
+  QPainterPath w2;
+  w2.moveTo(56, 35);
+  w2.cubicTo(66, 28, 75, 50, 87, 41);
+  p.drawPath(w2);
 
-    p.setPen(Qt::NoPen);
-    p.setBrush(note);
-    p.drawRoundedRect(QRectF(49, 12, 8.5, 64), 4.25, 4.25);
+  p.setPen(Qt::NoPen);
+  p.setBrush(note);
+  p.drawRoundedRect(QRectF(49, 12, 8.5, 64), 4.25, 4.25);
 
-    p.save();
-    p.translate(37, 76);
-    p.rotate(-22);
-    p.drawEllipse(QPointF(0, 0), 20, 14);
-    p.restore();
+  p.save();
+  p.translate(37, 76);
+  p.rotate(-22);
+  p.drawEllipse(QPointF(0, 0), 20, 14);
+  p.restore();
 
-    p.restore();
+  p.restore();
 }
 
 // --- instruments -----------------------------------------------------------
 
 // Acoustic guitar, upright, in a design box about 44 wide (centred on x=0)
 // and running from y=-20 (headstock) to y=92 (tail).
-QPainterPath guitarBody()
-{
-    // Right half as cubic segments, mirrored for the left.
-    const QPointF pts[] = {
-        {0, 30},
-        {10, 30}, {15, 36}, {15, 44},
-        {15, 51}, {11, 53}, {12, 58},
-        {13, 62}, {21, 64}, {21, 73},
-        {21, 85}, {11, 92}, {0, 92},
-    };
-    QPainterPath path;
-    path.moveTo(pts[0]);
-    for (int i = 1; i + 2 < 13; i += 3)
-        path.cubicTo(pts[i], pts[i + 1], pts[i + 2]);
-    for (int i = 12; i - 3 >= 0; i -= 3) {
-        auto m = [](QPointF q) { return QPointF(-q.x(), q.y()); };
-        path.cubicTo(m(pts[i - 1]), m(pts[i - 2]), m(pts[i - 3]));
-    }
-    path.closeSubpath();
-    return path;
+QPainterPath guitarBody() {
+  // Right half as cubic segments, mirrored for the left.
+  const QPointF pts[] = {
+      {0, 30},  {10, 30}, {15, 36}, {15, 44}, {15, 51}, {11, 53}, {12, 58},
+      {13, 62}, {21, 64}, {21, 73}, {21, 85}, {11, 92}, {0, 92},
+  };
+  QPainterPath path;
+  path.moveTo(pts[0]);
+  for (int i = 1; i + 2 < 13; i += 3)
+    path.cubicTo(pts[i], pts[i + 1], pts[i + 2]);
+  for (int i = 12; i - 3 >= 0; i -= 3) {
+    auto m = [](QPointF q) { return QPointF(-q.x(), q.y()); };
+    path.cubicTo(m(pts[i - 1]), m(pts[i - 2]), m(pts[i - 3]));
+  }
+  path.closeSubpath();
+  return path;
 }
 
 struct GuitarColors {
-    QColor body, neck, detail;
+  QColor body, neck, detail;
 };
 
-void drawGuitar(QPainter &p, const GuitarColors &c, qreal neck = 6, bool strings = false)
-{
+void drawGuitar(QPainter &p, const GuitarColors &c, qreal neck = 6, bool strings = false) {
+  p.setPen(Qt::NoPen);
+  // Neck and headstock behind the body.
+  p.setBrush(c.neck);
+  p.drawRect(QRectF(-neck / 2, -6, neck, 40));
+  QPainterPath head;
+  const qreal hn = neck / 2 + 0.2, hw = neck / 2 + 2.2;
+  head.moveTo(-hn, -4);
+  head.lineTo(-hw, -19);
+  head.quadTo(-hw, -21, -hw + 2, -21);
+  head.lineTo(hw - 2, -21);
+  head.quadTo(hw, -21, hw, -19);
+  head.lineTo(hn, -4);
+  head.closeSubpath();
+  p.drawPath(head);
+
+  p.setBrush(c.body);
+  p.drawPath(guitarBody());
+
+  p.setBrush(c.detail);
+  p.drawEllipse(QPointF(0, 50), 6, 6);
+  p.drawRoundedRect(QRectF(-8, 74, 16, 4), 2, 2);
+
+  if (strings) {
+    QPen sp(withAlpha(c.detail, 150), 0.6);
+    p.setPen(sp);
+    for (int i = -1; i <= 1; ++i)
+      p.drawLine(QPointF(i * 1.3, -4), QPointF(i * 1.3, 75));
     p.setPen(Qt::NoPen);
-    // Neck and headstock behind the body.
-    p.setBrush(c.neck);
-    p.drawRect(QRectF(-neck / 2, -6, neck, 40));
-    QPainterPath head;
-    const qreal hn = neck / 2 + 0.2, hw = neck / 2 + 2.2;
-    head.moveTo(-hn, -4);
-    head.lineTo(-hw, -19);
-    head.quadTo(-hw, -21, -hw + 2, -21);
-    head.lineTo(hw - 2, -21);
-    head.quadTo(hw, -21, hw, -19);
-    head.lineTo(hn, -4);
-    head.closeSubpath();
-    p.drawPath(head);
-
-    p.setBrush(c.body);
-    p.drawPath(guitarBody());
-
-    p.setBrush(c.detail);
-    p.drawEllipse(QPointF(0, 50), 6, 6);
-    p.drawRoundedRect(QRectF(-8, 74, 16, 4), 2, 2);
-
-    if (strings) {
-        QPen sp(withAlpha(c.detail, 150), 0.6);
-        p.setPen(sp);
-        for (int i = -1; i <= 1; ++i)
-            p.drawLine(QPointF(i * 1.3, -4), QPointF(i * 1.3, 75));
-        p.setPen(Qt::NoPen);
-    }
+  }
 }
 
 // A run of keyboard keys starting at C, filling `r`.
-void drawKeys(QPainter &p, const QRectF &r, int whiteKeys, const QColor &white,
-              const QColor &black, qreal gap, qreal radius)
-{
-    p.setPen(Qt::NoPen);
-    const qreal kw = (r.width() + gap) / whiteKeys;
-    p.setBrush(white);
-    for (int i = 0; i < whiteKeys; ++i) {
-        QRectF k(r.left() + i * kw, r.top() - radius, kw - gap, r.height() + radius);
-        p.save();
-        p.setClipRect(QRectF(k.left(), r.top(), k.width(), r.height()));
-        p.drawRoundedRect(k, radius, radius);
-        p.restore();
-    }
-    p.setBrush(black);
-    const qreal bw = kw * 0.58;
-    for (int i = 0; i < whiteKeys - 1; ++i) {
-        const int n = i % 7;
-        if (n == 2 || n == 6)
-            continue; // no black key between E-F and B-C
-        const qreal cx = r.left() + (i + 1) * kw - gap / 2;
-        QRectF k(cx - bw / 2, r.top() - radius, bw, r.height() * 0.6 + radius);
-        p.save();
-        p.setClipRect(QRectF(k.left(), r.top(), k.width(), k.height()));
-        p.drawRoundedRect(k, radius * 0.8, radius * 0.8);
-        p.restore();
-    }
+void drawKeys(QPainter &p, const QRectF &r, int whiteKeys, const QColor &white, const QColor &black,
+              qreal gap, qreal radius) {
+  p.setPen(Qt::NoPen);
+  const qreal kw = (r.width() + gap) / whiteKeys;
+  p.setBrush(white);
+  for (int i = 0; i < whiteKeys; ++i) {
+    QRectF k(r.left() + i * kw, r.top() - radius, kw - gap, r.height() + radius);
+    p.save();
+    p.setClipRect(QRectF(k.left(), r.top(), k.width(), r.height()));
+    p.drawRoundedRect(k, radius, radius);
+    p.restore();
+  }
+  p.setBrush(black);
+  const qreal bw = kw * 0.58;
+  for (int i = 0; i < whiteKeys - 1; ++i) {
+    const int n = i % 7;
+    if (n == 2 || n == 6)
+      continue; // no black key between E-F and B-C
+    const qreal cx = r.left() + (i + 1) * kw - gap / 2;
+    QRectF k(cx - bw / 2, r.top() - radius, bw, r.height() * 0.6 + radius);
+    p.save();
+    p.setClipRect(QRectF(k.left(), r.top(), k.width(), k.height()));
+    p.drawRoundedRect(k, radius * 0.8, radius * 0.8);
+    p.restore();
+  }
 }
 
 struct DrumColors {
-    QColor shell, head, rim, lug, stick;
+  QColor shell, head, rim, lug, stick;
 };
 
 // Snare drum with crossed sticks in a 100x100 design box.
-void drawDrum(QPainter &p, const DrumColors &c, bool sticks = true, qreal stickWidth = 4.5)
-{
+void drawDrum(QPainter &p, const DrumColors &c, bool sticks = true, qreal stickWidth = 4.5) {
+  p.setPen(Qt::NoPen);
+  const qreal cx = 50, rx = 40, ry = 12, top = 44, bottom = 78;
+
+  QPainterPath shell;
+  shell.moveTo(cx - rx, top);
+  shell.lineTo(cx - rx, bottom);
+  shell.arcTo(QRectF(cx - rx, bottom - ry, 2 * rx, 2 * ry), 180, 180);
+  shell.lineTo(cx + rx, top);
+  shell.closeSubpath();
+  p.setBrush(c.shell);
+  p.drawPath(shell);
+
+  // Hoops at top and bottom.
+  p.setBrush(c.rim);
+  QPainterPath hoop;
+  hoop.addRect(QRectF(cx - rx, top, 2 * rx, 6));
+  hoop.addEllipse(QRectF(cx - rx, top + 6 - ry, 2 * rx, 2 * ry));
+  QPainterPath lowHoop;
+  lowHoop.moveTo(cx - rx, bottom - 6);
+  lowHoop.lineTo(cx - rx, bottom);
+  lowHoop.arcTo(QRectF(cx - rx, bottom - ry, 2 * rx, 2 * ry), 180, 180);
+  lowHoop.lineTo(cx + rx, bottom - 6);
+  lowHoop.arcTo(QRectF(cx - rx, bottom - 6 - ry, 2 * rx, 2 * ry), 0, -180);
+  lowHoop.closeSubpath();
+  p.drawPath(lowHoop);
+  p.drawPath(hoop.simplified());
+
+  // Tension rods, spaced as if wrapping round the shell.
+  p.setBrush(c.lug);
+  for (int i = 1; i <= 5; ++i) {
+    const qreal a = M_PI * i / 6.0;
+    const qreal x = cx - rx * std::cos(a);
+    const qreal y = ry * std::sin(a);
+    p.drawRoundedRect(QRectF(x - 1.6, top + 6 + y - 2, 3.2, bottom - top - 12 + 2), 1.6, 1.6);
+  }
+
+  p.setBrush(c.head);
+  p.drawEllipse(QRectF(cx - rx + 2.5, top - ry + 2, 2 * rx - 5, 2 * ry - 4));
+
+  if (sticks) {
+    QPen sp(c.stick, stickWidth, Qt::SolidLine, Qt::RoundCap);
+    p.setPen(sp);
+    p.drawLine(QPointF(16, 6), QPointF(62, 40));
+    p.drawLine(QPointF(86, 4), QPointF(40, 40));
     p.setPen(Qt::NoPen);
-    const qreal cx = 50, rx = 40, ry = 12, top = 44, bottom = 78;
-
-    QPainterPath shell;
-    shell.moveTo(cx - rx, top);
-    shell.lineTo(cx - rx, bottom);
-    shell.arcTo(QRectF(cx - rx, bottom - ry, 2 * rx, 2 * ry), 180, 180);
-    shell.lineTo(cx + rx, top);
-    shell.closeSubpath();
-    p.setBrush(c.shell);
-    p.drawPath(shell);
-
-    // Hoops at top and bottom.
-    p.setBrush(c.rim);
-    QPainterPath hoop;
-    hoop.addRect(QRectF(cx - rx, top, 2 * rx, 6));
-    hoop.addEllipse(QRectF(cx - rx, top + 6 - ry, 2 * rx, 2 * ry));
-    QPainterPath lowHoop;
-    lowHoop.moveTo(cx - rx, bottom - 6);
-    lowHoop.lineTo(cx - rx, bottom);
-    lowHoop.arcTo(QRectF(cx - rx, bottom - ry, 2 * rx, 2 * ry), 180, 180);
-    lowHoop.lineTo(cx + rx, bottom - 6);
-    lowHoop.arcTo(QRectF(cx - rx, bottom - 6 - ry, 2 * rx, 2 * ry), 0, -180);
-    lowHoop.closeSubpath();
-    p.drawPath(lowHoop);
-    p.drawPath(hoop.simplified());
-
-    // Tension rods, spaced as if wrapping round the shell.
-    p.setBrush(c.lug);
-    for (int i = 1; i <= 5; ++i) {
-        const qreal a = M_PI * i / 6.0;
-        const qreal x = cx - rx * std::cos(a);
-        const qreal y = ry * std::sin(a);
-        p.drawRoundedRect(QRectF(x - 1.6, top + 6 + y - 2, 3.2, bottom - top - 12 + 2), 1.6, 1.6);
-    }
-
-    p.setBrush(c.head);
-    p.drawEllipse(QRectF(cx - rx + 2.5, top - ry + 2, 2 * rx - 5, 2 * ry - 4));
-
-    if (sticks) {
-        QPen sp(c.stick, stickWidth, Qt::SolidLine, Qt::RoundCap);
-        p.setPen(sp);
-        p.drawLine(QPointF(16, 6), QPointF(62, 40));
-        p.drawLine(QPointF(86, 4), QPointF(40, 40));
-        p.setPen(Qt::NoPen);
-        p.setBrush(c.stick);
-        p.drawEllipse(QPointF(62, 40), stickWidth * 0.75, stickWidth * 0.75);
-        p.drawEllipse(QPointF(40, 40), stickWidth * 0.75, stickWidth * 0.75);
-    }
+    p.setBrush(c.stick);
+    p.drawEllipse(QPointF(62, 40), stickWidth * 0.75, stickWidth * 0.75);
+    p.drawEllipse(QPointF(40, 40), stickWidth * 0.75, stickWidth * 0.75);
+  }
 }
 
 // A pair of beamed eighth notes; `x`,`y` is the centre of the first head.
 void drawBeamedPair(QPainter &p, qreal x, qreal y, qreal dx, qreal dy, qreal size,
-                    const QColor &c)
-{
-    p.setPen(Qt::NoPen);
-    p.setBrush(c);
-    const qreal rx = size * 0.62, ry = size * 0.44, stem = size * 3.2, sw = size * 0.18;
-    for (int i = 0; i < 2; ++i) {
-        p.save();
-        p.translate(x + i * dx, y + i * dy);
-        p.rotate(-22);
-        p.drawEllipse(QPointF(0, 0), rx, ry);
-        p.restore();
-        p.drawRect(QRectF(x + i * dx + rx * 0.88 - sw, y + i * dy - stem, sw, stem));
-    }
-    QPainterPath beam;
-    const qreal bx0 = x + rx * 0.88 - sw, bx1 = x + dx + rx * 0.88;
-    beam.moveTo(bx0, y - stem);
-    beam.lineTo(bx1, y + dy - stem);
-    beam.lineTo(bx1, y + dy - stem + size * 0.5);
-    beam.lineTo(bx0, y - stem + size * 0.5);
-    beam.closeSubpath();
-    p.drawPath(beam);
-}
-
-void drawEighth(QPainter &p, qreal x, qreal y, qreal size, const QColor &c)
-{
-    p.setPen(Qt::NoPen);
-    p.setBrush(c);
-    const qreal rx = size * 0.62, ry = size * 0.44, stem = size * 3.2, sw = size * 0.18;
+                    const QColor &c) {
+  p.setPen(Qt::NoPen);
+  p.setBrush(c);
+  const qreal rx = size * 0.62, ry = size * 0.44, stem = size * 3.2, sw = size * 0.18;
+  for (int i = 0; i < 2; ++i) {
     p.save();
-    p.translate(x, y);
+    p.translate(x + i * dx, y + i * dy);
     p.rotate(-22);
     p.drawEllipse(QPointF(0, 0), rx, ry);
     p.restore();
-    const qreal sx = x + rx * 0.88 - sw;
-    p.drawRect(QRectF(sx, y - stem, sw, stem));
-    QPainterPath flag;
-    flag.moveTo(sx + sw, y - stem);
-    flag.cubicTo(sx + sw + size * 0.2, y - stem + size * 1.0, sx + sw + size * 1.3,
-                 y - stem + size * 1.1, sx + sw + size * 0.9, y - stem + size * 2.2);
-    flag.cubicTo(sx + sw + size * 1.0, y - stem + size * 1.5, sx + sw + size * 0.4,
-                 y - stem + size * 1.2, sx + sw, y - stem + size * 1.1);
-    flag.closeSubpath();
-    p.drawPath(flag);
+    p.drawRect(QRectF(x + i * dx + rx * 0.88 - sw, y + i * dy - stem, sw, stem));
+  }
+  QPainterPath beam;
+  const qreal bx0 = x + rx * 0.88 - sw, bx1 = x + dx + rx * 0.88;
+  beam.moveTo(bx0, y - stem);
+  beam.lineTo(bx1, y + dy - stem);
+  beam.lineTo(bx1, y + dy - stem + size * 0.5);
+  beam.lineTo(bx0, y - stem + size * 0.5);
+  beam.closeSubpath();
+  p.drawPath(beam);
+}
+
+void drawEighth(QPainter &p, qreal x, qreal y, qreal size, const QColor &c) {
+  p.setPen(Qt::NoPen);
+  p.setBrush(c);
+  const qreal rx = size * 0.62, ry = size * 0.44, stem = size * 3.2, sw = size * 0.18;
+  p.save();
+  p.translate(x, y);
+  p.rotate(-22);
+  p.drawEllipse(QPointF(0, 0), rx, ry);
+  p.restore();
+  const qreal sx = x + rx * 0.88 - sw;
+  p.drawRect(QRectF(sx, y - stem, sw, stem));
+  QPainterPath flag;
+  flag.moveTo(sx + sw, y - stem);
+  flag.cubicTo(sx + sw + size * 0.2, y - stem + size * 1.0, sx + sw + size * 1.3,
+               y - stem + size * 1.1, sx + sw + size * 0.9, y - stem + size * 2.2);
+  flag.cubicTo(sx + sw + size * 1.0, y - stem + size * 1.5, sx + sw + size * 0.4,
+               y - stem + size * 1.2, sx + sw, y - stem + size * 1.1);
+  flag.closeSubpath();
+  p.drawPath(flag);
 }
 
 // --- pictures ----------------------------------------------------------------
 
-QImage titlePicture()
-{
-    QImage img = canvas(604, 81, kWhite);
-    QPainter p(&img);
-    prepare(p);
+QImage titlePicture() {
+  QImage img = canvas(604, 81, kWhite);
+  QPainter p(&img);
+  prepare(p);
 
-    // A faint staff drifting off to the right gives the empty side some music.
-    const qreal staffTop = 22, staffGap = 8;
-    QLinearGradient fade(330, 0, 604, 0);
-    fade.setColorAt(0.0, withAlpha(kLavender, 0));
-    fade.setColorAt(0.35, withAlpha(kLavender, 150));
-    fade.setColorAt(1.0, withAlpha(kLavender, 90));
-    p.setPen(QPen(QBrush(fade), 1.0));
-    for (int i = 0; i < 5; ++i) {
-        const qreal y = staffTop + i * staffGap + 0.5;
-        p.drawLine(QPointF(330, y), QPointF(604, y));
-    }
-    p.setPen(Qt::NoPen);
-    drawEighth(p, 452, staffTop + 3 * staffGap, 8.5, withAlpha(kLavender, 200));
-    drawBeamedPair(p, 500, staffTop + 2.5 * staffGap, 24, -staffGap, 8.5,
-                   withAlpha(kLavender, 200));
-    drawEighth(p, 566, staffTop + 1.5 * staffGap, 8.5, withAlpha(kAmber, 150));
+  // A faint staff drifting off to the right gives the empty side some music.
+  const qreal staffTop = 22, staffGap = 8;
+  QLinearGradient fade(330, 0, 604, 0);
+  fade.setColorAt(0.0, withAlpha(kLavender, 0));
+  fade.setColorAt(0.35, withAlpha(kLavender, 150));
+  fade.setColorAt(1.0, withAlpha(kLavender, 90));
+  p.setPen(QPen(QBrush(fade), 1.0));
+  for (int i = 0; i < 5; ++i) {
+    const qreal y = staffTop + i * staffGap + 0.5;
+    p.drawLine(QPointF(330, y), QPointF(604, y));
+  }
+  p.setPen(Qt::NoPen);
+  drawEighth(p, 452, staffTop + 3 * staffGap, 8.5, withAlpha(kLavender, 200));
+  drawBeamedPair(p, 500, staffTop + 2.5 * staffGap, 24, -staffGap, 8.5, withAlpha(kLavender, 200));
+  drawEighth(p, 566, staffTop + 1.5 * staffGap, 8.5, withAlpha(kAmber, 150));
 
-    drawMark(p, QRectF(12, 6, 66, 66), kIndigo, kAmber, kAmberDeep);
+  drawMark(p, QRectF(12, 6, 66, 66), kIndigo, kAmber, kAmberDeep);
 
-    const QFont word = font("DejaVu Serif", 38, QFont::Normal, false, 0.6);
-    p.setBrush(kIndigo);
-    p.drawPath(textPath("Melodra", word, QPointF(86, 45)));
+  const QFont word = font("DejaVu Serif", 38, QFont::Normal, false, 0.6);
+  p.setBrush(kIndigo);
+  p.drawPath(textPath("Melodra", word, QPointF(86, 45)));
 
-    const QFont sub = font("DejaVu Sans", 14.5, QFont::Normal, false, 0.4);
-    p.setBrush(kSlate);
-    p.drawPath(textPath("Choose your lesson collection", sub, QPointF(88, 68)));
-    return img;
+  const QFont sub = font("DejaVu Sans", 14.5, QFont::Normal, false, 0.4);
+  p.setBrush(kSlate);
+  p.drawPath(textPath("Choose your lesson collection", sub, QPointF(88, 68)));
+  return img;
 }
 
 // Height of `path` at horizontal position `x`, for paths that run left to right.
-qreal yAt(const QPainterPath &path, qreal x)
-{
-    QPointF prev = path.pointAtPercent(0);
-    for (int i = 1; i <= 400; ++i) {
-        const QPointF q = path.pointAtPercent(i / 400.0);
-        if (q.x() >= x) {
-            const qreal t = q.x() == prev.x() ? 0 : (x - prev.x()) / (q.x() - prev.x());
-            return prev.y() + t * (q.y() - prev.y());
-        }
-        prev = q;
+qreal yAt(const QPainterPath &path, qreal x) {
+  QPointF prev = path.pointAtPercent(0);
+  for (int i = 1; i <= 400; ++i) {
+    const QPointF q = path.pointAtPercent(i / 400.0);
+    if (q.x() >= x) {
+      const qreal t = q.x() == prev.x() ? 0 : (x - prev.x()) / (q.x() - prev.x());
+      return prev.y() + t * (q.y() - prev.y());
     }
-    return prev.y();
+    prev = q;
+  }
+  return prev.y();
 }
 
-QImage bannerPicture()
-{
-    const int W = 600, H = 145;
-    QImage img = canvas(W, H);
-    QPainter p(&img);
-    prepare(p);
+QImage bannerPicture() {
+  const int W = 600, H = 145;
+  QImage img = canvas(W, H);
+  QPainter p(&img);
+  prepare(p);
 
-    QLinearGradient bg(0, 0, W, H);
-    bg.setColorAt(0.0, kIndigoDeep);
-    bg.setColorAt(0.55, kIndigo);
-    bg.setColorAt(1.0, kPlum);
-    p.fillRect(img.rect(), bg);
+  QLinearGradient bg(0, 0, W, H);
+  bg.setColorAt(0.0, kIndigoDeep);
+  bg.setColorAt(0.55, kIndigo);
+  bg.setColorAt(1.0, kPlum);
+  p.fillRect(img.rect(), bg);
 
-    QRadialGradient glow(QPointF(480, 150), 230);
-    glow.setColorAt(0.0, withAlpha(kAmber, 70));
-    glow.setColorAt(1.0, withAlpha(kAmber, 0));
-    p.fillRect(img.rect(), glow);
+  QRadialGradient glow(QPointF(480, 150), 230);
+  glow.setColorAt(0.0, withAlpha(kAmber, 70));
+  glow.setColorAt(1.0, withAlpha(kAmber, 0));
+  p.fillRect(img.rect(), glow);
 
-    // Staff lines sweep across the whole band.
-    QPainterPath staff[5];
-    p.setBrush(Qt::NoBrush);
-    p.setPen(QPen(withAlpha(kWhite, 34), 1.1));
-    for (int i = 0; i < 5; ++i) {
-        const qreal o = i * 8;
-        staff[i].moveTo(-10, 104 + o);
-        staff[i].cubicTo(160, 64 + o, 300, 122 + o, 610, 40 + o);
-        p.drawPath(staff[i]);
-    }
-    // Notes sit between the subtitle and the instruments, heads on the lines.
-    const QColor noteColor = withAlpha(kWhite, 70);
-    auto onLine = [&](int line, qreal x) { return yAt(staff[line], x); };
-    drawEighth(p, 300, onLine(2, 300), 6.5, noteColor);
-    drawBeamedPair(p, 328, onLine(3, 328), 24, onLine(2, 352) - onLine(3, 328), 6.5,
-                   noteColor);
-    drawEighth(p, 382, (onLine(0, 382) + onLine(1, 382)) / 2, 6.5, withAlpha(kAmber, 130));
+  // Staff lines sweep across the whole band.
+  QPainterPath staff[5];
+  p.setBrush(Qt::NoBrush);
+  p.setPen(QPen(withAlpha(kWhite, 34), 1.1));
+  for (int i = 0; i < 5; ++i) {
+    const qreal o = i * 8;
+    staff[i].moveTo(-10, 104 + o);
+    staff[i].cubicTo(160, 64 + o, 300, 122 + o, 610, 40 + o);
+    p.drawPath(staff[i]);
+  }
+  // Notes sit between the subtitle and the instruments, heads on the lines.
+  const QColor noteColor = withAlpha(kWhite, 70);
+  auto onLine = [&](int line, qreal x) { return yAt(staff[line], x); };
+  drawEighth(p, 300, onLine(2, 300), 6.5, noteColor);
+  drawBeamedPair(p, 328, onLine(3, 328), 24, onLine(2, 352) - onLine(3, 328), 6.5, noteColor);
+  drawEighth(p, 382, (onLine(0, 382) + onLine(1, 382)) / 2, 6.5, withAlpha(kAmber, 130));
 
-    // Tagline.
-    const QFont tag = font("DejaVu Sans", 25, QFont::Bold, false, 0.2);
-    qreal x = 30;
-    const qreal base = 62;
-    const QString words[] = {"Learn.", "Practice.", "Play."};
-    const QColor colors[] = {kWhite, kWhite, kAmber};
-    for (int i = 0; i < 3; ++i) {
-        p.setPen(Qt::NoPen);
-        p.setBrush(colors[i]);
-        p.drawPath(textPath(words[i], tag, QPointF(x, base)));
-        x += textWidth(words[i], tag) + 10;
-    }
-    const QFont sub = font("DejaVu Sans", 12.5, QFont::Normal, false, 0.5);
-    p.setBrush(withAlpha(kMist, 215));
-    p.drawPath(textPath("Video lessons at your own pace", sub, QPointF(31, 85)));
-    p.setBrush(kAmber);
-    p.drawRoundedRect(QRectF(31, 98, 36, 3), 1.5, 1.5);
+  // Tagline.
+  const QFont tag = font("DejaVu Sans", 25, QFont::Bold, false, 0.2);
+  qreal x = 30;
+  const qreal base = 62;
+  const QString words[] = {"Learn.", "Practice.", "Play."};
+  const QColor colors[] = {kWhite, kWhite, kAmber};
+  for (int i = 0; i < 3; ++i) {
+    p.setPen(Qt::NoPen);
+    p.setBrush(colors[i]);
+    p.drawPath(textPath(words[i], tag, QPointF(x, base)));
+    x += textWidth(words[i], tag) + 10;
+  }
+  const QFont sub = font("DejaVu Sans", 12.5, QFont::Normal, false, 0.5);
+  p.setBrush(withAlpha(kMist, 215));
+  p.drawPath(textPath("Video lessons at your own pace", sub, QPointF(31, 85)));
+  p.setBrush(kAmber);
+  p.drawRoundedRect(QRectF(31, 98, 36, 3), 1.5, 1.5);
 
-    // Instruments, grouped at the right and cropped by the bottom edge.
-    p.save();
-    p.translate(500, 38);
-    drawDrum(p, {withAlpha(kLavender, 240), kMist, kViolet, withAlpha(kIndigoDeep, 90),
-                 kAmber}, true, 4.5);
-    p.restore();
+  // Instruments, grouped at the right and cropped by the bottom edge.
+  p.save();
+  p.translate(500, 38);
+  drawDrum(p, {withAlpha(kLavender, 240), kMist, kViolet, withAlpha(kIndigoDeep, 90), kAmber}, true,
+           4.5);
+  p.restore();
 
-    p.save();
-    p.translate(452, 27);
-    p.rotate(-22);
-    p.scale(1.1, 1.1);
-    drawGuitar(p, {kAmber, kAmberDeep, kIndigoDeep}, 7, true);
-    p.restore();
+  p.save();
+  p.translate(452, 27);
+  p.rotate(-22);
+  p.scale(1.1, 1.1);
+  drawGuitar(p, {kAmber, kAmberDeep, kIndigoDeep}, 7, true);
+  p.restore();
 
-    p.setBrush(kIndigoDeep);
-    p.drawRoundedRect(QRectF(404, 112, 220, 50), 6, 6);
-    drawKeys(p, QRectF(410, 119, 210, 30), 11, kWhite, kIndigoDeep, 2, 2.5);
+  p.setBrush(kIndigoDeep);
+  p.drawRoundedRect(QRectF(404, 112, 220, 50), 6, 6);
+  drawKeys(p, QRectF(410, 119, 210, 30), 11, kWhite, kIndigoDeep, 2, 2.5);
 
-    return img;
+  return img;
 }
 
-QImage logoPicture()
-{
-    QImage img = canvas(193, 36);
-    QPainter p(&img);
-    prepare(p);
-    drawMark(p, QRectF(0, 1, 34, 34), kIndigo, kAmber, kAmberDeep);
-    // Size the word so it runs to the right edge of the picture.
-    const qreal left = 40, right = 191;
-    const qreal probe = textWidth("Melodra", font("DejaVu Serif", 27, QFont::Normal, false, 0.5));
-    const qreal size = 27 * (right - left) / probe;
-    const QFont word = font("DejaVu Serif", size, QFont::Normal, false, 0.5 * size / 27);
-    p.setBrush(kIndigo);
-    p.drawPath(textPath("Melodra", word, QPointF(left, 18 + size * 0.36)));
-    return img;
+QImage logoPicture() {
+  QImage img = canvas(193, 36);
+  QPainter p(&img);
+  prepare(p);
+  drawMark(p, QRectF(0, 1, 34, 34), kIndigo, kAmber, kAmberDeep);
+  // Size the word so it runs to the right edge of the picture.
+  const qreal left = 40, right = 191;
+  const qreal probe = textWidth("Melodra", font("DejaVu Serif", 27, QFont::Normal, false, 0.5));
+  const qreal size = 27 * (right - left) / probe;
+  const QFont word = font("DejaVu Serif", size, QFont::Normal, false, 0.5 * size / 27);
+  p.setBrush(kIndigo);
+  p.drawPath(textPath("Melodra", word, QPointF(left, 18 + size * 0.36)));
+  return img;
 }
 
-void drawIconTile(QPainter &p, const QRectF &r, qreal radius)
-{
-    QLinearGradient g(r.topLeft(), r.bottomRight());
-    g.setColorAt(0.0, kViolet);
-    g.setColorAt(0.6, kIndigo);
-    g.setColorAt(1.0, kIndigoDeep);
-    p.setBrush(g);
-    p.drawRoundedRect(r, radius, radius);
+void drawIconTile(QPainter &p, const QRectF &r, qreal radius) {
+  QLinearGradient g(r.topLeft(), r.bottomRight());
+  g.setColorAt(0.0, kViolet);
+  g.setColorAt(0.6, kIndigo);
+  g.setColorAt(1.0, kIndigoDeep);
+  p.setBrush(g);
+  p.drawRoundedRect(r, radius, radius);
 
-    // Soft light from the top edge.
-    QLinearGradient sheen(r.topLeft(), QPointF(r.left(), r.center().y()));
-    sheen.setColorAt(0.0, withAlpha(kWhite, 40));
-    sheen.setColorAt(1.0, withAlpha(kWhite, 0));
-    p.setBrush(sheen);
-    p.drawRoundedRect(r, radius, radius);
+  // Soft light from the top edge.
+  QLinearGradient sheen(r.topLeft(), QPointF(r.left(), r.center().y()));
+  sheen.setColorAt(0.0, withAlpha(kWhite, 40));
+  sheen.setColorAt(1.0, withAlpha(kWhite, 0));
+  p.setBrush(sheen);
+  p.drawRoundedRect(r, radius, radius);
 }
 
-QImage iconPicture(int size)
-{
-    QImage img = canvas(size, size);
-    QPainter p(&img);
-    prepare(p);
-    const qreal s = size / 256.0;
-    const QRectF tile(12 * s, 12 * s, 232 * s, 232 * s);
-    drawIconTile(p, tile, 52 * s);
-    const qreal m = 168 * s;
-    // The mark's ink spans roughly x 17..97, y 10..90 of its design box.
-    drawMark(p, QRectF(tile.center().x() - 0.57 * m, tile.center().y() - 0.50 * m, m, m),
-             kWhite, kAmber, QColor(0xf7, 0xc2, 0x6b));
-    return img;
+QImage iconPicture(int size) {
+  QImage img = canvas(size, size);
+  QPainter p(&img);
+  prepare(p);
+  const qreal s = size / 256.0;
+  const QRectF tile(12 * s, 12 * s, 232 * s, 232 * s);
+  drawIconTile(p, tile, 52 * s);
+  const qreal m = 168 * s;
+  // The mark's ink spans roughly x 17..97, y 10..90 of its design box.
+  drawMark(p, QRectF(tile.center().x() - 0.57 * m, tile.center().y() - 0.50 * m, m, m), kWhite,
+           kAmber, QColor(0xf7, 0xc2, 0x6b));
+  return img;
 }
 
 // --- demo collection buttons ---------------------------------------------
 
 using Glyph = std::function<void(QPainter &, const QRectF &)>;
 
-QImage buttonPicture(const QColor &base, bool pressed, const Glyph &glyph)
-{
-    const int W = 54, H = 48;
-    QImage img = canvas(W, H);
-    QPainter p(&img);
-    prepare(p);
+QImage buttonPicture(const QColor &base, bool pressed, const Glyph &glyph) {
+  const int W = 54, H = 48;
+  QImage img = canvas(W, H);
+  QPainter p(&img);
+  prepare(p);
 
-    const qreal shift = pressed ? 1 : 0;
-    const QRectF tile(2 + shift, 1 + shift, 50, 44);
-    const qreal radius = 9;
+  const qreal shift = pressed ? 1 : 0;
+  const QRectF tile(2 + shift, 1 + shift, 50, 44);
+  const qreal radius = 9;
 
-    // Drop shadow; shorter when pressed so the tile seems to sink.
-    const int shadow = pressed ? 1 : 2;
-    for (int i = shadow; i >= 1; --i) {
-        p.setBrush(withAlpha(QColor(0x10, 0x0c, 0x30), pressed ? 50 : 40 + 15 * (shadow - i)));
-        p.drawRoundedRect(tile.translated(0, i).adjusted(-0.5, 0, 0.5, 0.5), radius, radius);
-    }
+  // Drop shadow; shorter when pressed so the tile seems to sink.
+  const int shadow = pressed ? 1 : 2;
+  for (int i = shadow; i >= 1; --i) {
+    p.setBrush(withAlpha(QColor(0x10, 0x0c, 0x30), pressed ? 50 : 40 + 15 * (shadow - i)));
+    p.drawRoundedRect(tile.translated(0, i).adjusted(-0.5, 0, 0.5, 0.5), radius, radius);
+  }
 
-    QLinearGradient g(tile.topLeft(), tile.bottomLeft());
-    if (pressed) {
-        g.setColorAt(0.0, base.darker(150));
-        g.setColorAt(1.0, base.darker(120));
-    } else {
-        g.setColorAt(0.0, base.lighter(125));
-        g.setColorAt(1.0, base);
-    }
-    p.setBrush(g);
+  QLinearGradient g(tile.topLeft(), tile.bottomLeft());
+  if (pressed) {
+    g.setColorAt(0.0, base.darker(150));
+    g.setColorAt(1.0, base.darker(120));
+  } else {
+    g.setColorAt(0.0, base.lighter(125));
+    g.setColorAt(1.0, base);
+  }
+  p.setBrush(g);
+  p.drawRoundedRect(tile, radius, radius);
+
+  if (pressed) {
+    // Inner shadow along the top edge.
+    QLinearGradient in(tile.topLeft(), tile.topLeft() + QPointF(0, 7));
+    in.setColorAt(0.0, withAlpha(QColor(0, 0, 0), 80));
+    in.setColorAt(1.0, withAlpha(QColor(0, 0, 0), 0));
+    p.setBrush(in);
     p.drawRoundedRect(tile, radius, radius);
+  } else {
+    // Thin highlight just inside the top edge.
+    p.setBrush(Qt::NoBrush);
+    QLinearGradient hl(tile.topLeft(), tile.bottomLeft());
+    hl.setColorAt(0.0, withAlpha(kWhite, 110));
+    hl.setColorAt(0.5, withAlpha(kWhite, 0));
+    p.setPen(QPen(QBrush(hl), 1.0));
+    p.drawRoundedRect(tile.adjusted(0.5, 0.5, -0.5, -0.5), radius - 0.5, radius - 0.5);
+    p.setPen(Qt::NoPen);
+  }
 
-    if (pressed) {
-        // Inner shadow along the top edge.
-        QLinearGradient in(tile.topLeft(), tile.topLeft() + QPointF(0, 7));
-        in.setColorAt(0.0, withAlpha(QColor(0, 0, 0), 80));
-        in.setColorAt(1.0, withAlpha(QColor(0, 0, 0), 0));
-        p.setBrush(in);
-        p.drawRoundedRect(tile, radius, radius);
-    } else {
-        // Thin highlight just inside the top edge.
-        p.setBrush(Qt::NoBrush);
-        QLinearGradient hl(tile.topLeft(), tile.bottomLeft());
-        hl.setColorAt(0.0, withAlpha(kWhite, 110));
-        hl.setColorAt(0.5, withAlpha(kWhite, 0));
-        p.setPen(QPen(QBrush(hl), 1.0));
-        p.drawRoundedRect(tile.adjusted(0.5, 0.5, -0.5, -0.5), radius - 0.5, radius - 0.5);
-        p.setPen(Qt::NoPen);
-    }
-
-    p.save();
-    p.setClipPath([&] {
-        QPainterPath c;
-        c.addRoundedRect(tile, radius, radius);
-        return c;
-    }());
-    if (pressed)
-        p.setOpacity(0.9);
-    glyph(p, tile);
-    p.restore();
-    return img;
+  p.save();
+  p.setClipPath([&] {
+    QPainterPath c;
+    c.addRoundedRect(tile, radius, radius);
+    return c;
+  }());
+  if (pressed)
+    p.setOpacity(0.9);
+  glyph(p, tile);
+  p.restore();
+  return img;
 }
 
-void guitarGlyph(QPainter &p, const QRectF &tile)
-{
-    p.save();
-    // Centre on the body a little, it carries most of the visual weight.
-    p.translate(tile.center() + QPointF(2.5, 1.5));
-    p.rotate(40);
-    p.scale(0.38, 0.38);
-    p.translate(0, -42);
-    drawGuitar(p, {kWhite, kMist, kAmberDeep}, 8);
-    p.restore();
+void guitarGlyph(QPainter &p, const QRectF &tile) {
+  p.save();
+  // Centre on the body a little, it carries most of the visual weight.
+  p.translate(tile.center() + QPointF(2.5, 1.5));
+  p.rotate(40);
+  p.scale(0.38, 0.38);
+  p.translate(0, -42);
+  drawGuitar(p, {kWhite, kMist, kAmberDeep}, 8);
+  p.restore();
 }
 
-void pianoGlyph(QPainter &p, const QRectF &tile)
-{
-    const QRectF keys(tile.left() + 9, tile.top() + 11, tile.width() - 18, tile.height() - 22);
-    p.setBrush(withAlpha(kIndigoDeep, 120));
-    p.drawRoundedRect(keys.adjusted(-2, -2, 2, 2), 4, 4);
-    drawKeys(p, keys, 6, kWhite, kIndigoDeep, 1.2, 2);
-    p.setBrush(kAmber);
-    p.drawRect(QRectF(keys.left(), keys.top(), keys.width(), 2));
+void pianoGlyph(QPainter &p, const QRectF &tile) {
+  const QRectF keys(tile.left() + 9, tile.top() + 11, tile.width() - 18, tile.height() - 22);
+  p.setBrush(withAlpha(kIndigoDeep, 120));
+  p.drawRoundedRect(keys.adjusted(-2, -2, 2, 2), 4, 4);
+  drawKeys(p, keys, 6, kWhite, kIndigoDeep, 1.2, 2);
+  p.setBrush(kAmber);
+  p.drawRect(QRectF(keys.left(), keys.top(), keys.width(), 2));
 }
 
-void drumGlyph(QPainter &p, const QRectF &tile)
-{
-    p.save();
-    p.translate(tile.left() + 7, tile.top() + 5);
-    p.scale(0.36, 0.36);
-    drawDrum(p, {kWhite, kMist, withAlpha(kIndigoDeep, 200), withAlpha(kIndigoDeep, 130),
-                 kAmber}, true, 7);
-    p.restore();
+void drumGlyph(QPainter &p, const QRectF &tile) {
+  p.save();
+  p.translate(tile.left() + 7, tile.top() + 5);
+  p.scale(0.36, 0.36);
+  drawDrum(p, {kWhite, kMist, withAlpha(kIndigoDeep, 200), withAlpha(kIndigoDeep, 130), kAmber},
+           true, 7);
+  p.restore();
 }
 
-bool save(const QImage &img, const QDir &dir, const QString &name)
-{
-    const QString path = dir.filePath(name);
-    // Straight alpha for the file; pictures that are opaque anyway lose the
-    // alpha channel altogether.
-    bool opaque = true;
-    for (int y = 0; y < img.height() && opaque; ++y)
-        for (int x = 0; x < img.width() && opaque; ++x)
-            opaque = qAlpha(img.pixel(x, y)) == 255;
-    const QImage out = img.convertToFormat(opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32);
-    if (!out.save(path, "PNG")) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-        return false;
-    }
-    std::printf("%s %dx%d\n", qPrintable(path), img.width(), img.height());
-    return true;
+bool save(const QImage &img, const QDir &dir, const QString &name) {
+  const QString path = dir.filePath(name);
+  // Straight alpha for the file; pictures that are opaque anyway lose the
+  // alpha channel altogether.
+  bool opaque = true;
+  for (int y = 0; y < img.height() && opaque; ++y)
+    for (int x = 0; x < img.width() && opaque; ++x)
+      opaque = qAlpha(img.pixel(x, y)) == 255;
+  const QImage out = img.convertToFormat(opaque ? QImage::Format_RGB32 : QImage::Format_ARGB32);
+  if (!out.save(path, "PNG")) {
+    std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+    return false;
+  }
+  std::printf("%s %dx%d\n", qPrintable(path), img.width(), img.height());
+  return true;
 }
 
 } // namespace
 
-int main(int argc, char **argv)
-{
-    // No display needed; the offscreen platform is enough for font access.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+int main(int argc, char **argv) {
+  // No display needed; the offscreen platform is enough for font access.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  QGuiApplication app(argc, argv);
 
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s <output-dir>\n", argv[0]);
-        return 2;
-    }
-    QDir dir(QString::fromLocal8Bit(argv[1]));
-    if (!dir.exists() && !QDir().mkpath(dir.path())) {
-        std::fprintf(stderr, "cannot create %s\n", argv[1]);
-        return 1;
-    }
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s <output-dir>\n", argv[0]);
+    return 2;
+  }
+  QDir dir(QString::fromLocal8Bit(argv[1]));
+  if (!dir.exists() && !QDir().mkpath(dir.path())) {
+    std::fprintf(stderr, "cannot create %s\n", argv[1]);
+    return 1;
+  }
 
-    const QColor guitarTile(0x4a, 0x3d, 0x9a);
-    const QColor pianoTile(0x2f, 0x2a, 0x74);
-    const QColor drumTile(0x7a, 0x3f, 0x8e);
+  const QColor guitarTile(0x4a, 0x3d, 0x9a);
+  const QColor pianoTile(0x2f, 0x2a, 0x74);
+  const QColor drumTile(0x7a, 0x3f, 0x8e);
 
-    bool ok = true;
-    ok &= save(titlePicture(), dir, "pick-title.png");
-    ok &= save(bannerPicture(), dir, "pick-banner.png");
-    ok &= save(logoPicture(), dir, "logo.png");
-    ok &= save(iconPicture(256), dir, "melodra-256.png");
-    ok &= save(iconPicture(48), dir, "melodra-48.png");
-    ok &= save(buttonPicture(guitarTile, false, guitarGlyph), dir, "demo-up.png");
-    ok &= save(buttonPicture(guitarTile, true, guitarGlyph), dir, "demo-down.png");
-    ok &= save(buttonPicture(pianoTile, false, pianoGlyph), dir, "demo-piano-up.png");
-    ok &= save(buttonPicture(pianoTile, true, pianoGlyph), dir, "demo-piano-down.png");
-    ok &= save(buttonPicture(drumTile, false, drumGlyph), dir, "demo-drums-up.png");
-    ok &= save(buttonPicture(drumTile, true, drumGlyph), dir, "demo-drums-down.png");
-    return ok ? 0 : 1;
+  bool ok = true;
+  ok &= save(titlePicture(), dir, "pick-title.png");
+  ok &= save(bannerPicture(), dir, "pick-banner.png");
+  ok &= save(logoPicture(), dir, "logo.png");
+  ok &= save(iconPicture(256), dir, "melodra-256.png");
+  ok &= save(iconPicture(48), dir, "melodra-48.png");
+  ok &= save(buttonPicture(guitarTile, false, guitarGlyph), dir, "demo-up.png");
+  ok &= save(buttonPicture(guitarTile, true, guitarGlyph), dir, "demo-down.png");
+  ok &= save(buttonPicture(pianoTile, false, pianoGlyph), dir, "demo-piano-up.png");
+  ok &= save(buttonPicture(pianoTile, true, pianoGlyph), dir, "demo-piano-down.png");
+  ok &= save(buttonPicture(drumTile, false, drumGlyph), dir, "demo-drums-up.png");
+  ok &= save(buttonPicture(drumTile, true, drumGlyph), dir, "demo-drums-down.png");
+  return ok ? 0 : 1;
 }
