@@ -32,6 +32,13 @@ protected:
   QLabel *Label(TPickApplication &aDialog, int aIndex) {
     return aDialog.findChild<QLabel *>(QStringLiteral("fApplicationLbl%1").arg(aIndex));
   }
+  void ShowTwoApplications(TPickApplication &aDialog) {
+    AddApplication(QStringLiteral("Guitar"));
+    AddApplication(QStringLiteral("Piano"));
+    aDialog.SetApplications(mList);
+    aDialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&aDialog));
+  }
   tApplicationListC mList;
 };
 
@@ -71,12 +78,8 @@ TEST_F(PickApplicationTest, PicturesLoadThroughTheImageReaders) {
 }
 
 TEST_F(PickApplicationTest, TheButtonShowsItsPressedPictureOnlyWhileHeld) {
-  AddApplication(QStringLiteral("Guitar"));
-  AddApplication(QStringLiteral("Piano"));
   TPickApplication dialog;
-  dialog.SetApplications(mList);
-  dialog.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+  ShowTwoApplications(dialog);
   TImageButton *button = Button(dialog, 1);
   auto centre = [button] { return button->grab().toImage().pixelColor(27, 24); };
   EXPECT_EQ(centre(), QColor(Qt::red));
@@ -88,12 +91,8 @@ TEST_F(PickApplicationTest, TheButtonShowsItsPressedPictureOnlyWhileHeld) {
 }
 
 TEST_F(PickApplicationTest, LabelsTurnSilverUnderTheMouseAndSelectOnClick) {
-  AddApplication(QStringLiteral("Guitar"));
-  AddApplication(QStringLiteral("Piano"));
   TPickApplication dialog;
-  dialog.SetApplications(mList);
-  dialog.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+  ShowTwoApplications(dialog);
   QLabel *label = Label(dialog, 0);
   QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
   QApplication::sendEvent(label, &enter);
