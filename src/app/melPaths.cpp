@@ -102,3 +102,18 @@ QString LocalPath(const QString &aResolvedPath) {
   path.replace(u'\\', u'/');
   return path;
 }
+
+tRelativePathResolverC::tRelativePathResolverC(QString aBaseFolder)
+    : mBaseFolder(std::move(aBaseFolder)), mResolvedBase(ExpandRelativePath(mBaseFolder, {})) {}
+
+QString tRelativePathResolverC::Resolve(const QString &aPath) const {
+  // Prefixes (any colon, a share), rooted paths and leading dot steps take
+  // the full rules.
+  const bool plain = !aPath.contains(u':') && !aPath.startsWith(u'\\') && !aPath.startsWith(u'/') &&
+                     !aPath.startsWith(u'.');
+  if (!plain)
+    return ExpandRelativePath(mBaseFolder, aPath);
+  QString result = mResolvedBase + aPath;
+  result.replace(u'/', u'\\');
+  return result;
+}

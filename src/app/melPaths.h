@@ -18,3 +18,15 @@ QString RemoveLastFolder(const QString &aFolder);
 // path of this file system.
 QString ExpandRelativePath(const QString &aBaseFolder, const QString &aPath);
 QString LocalPath(const QString &aResolvedPath);
+
+// ExpandRelativePath against one base folder, many times: the common case of
+// a plain relative path is the base followed by the path.
+class tRelativePathResolverC {
+public:
+  explicit tRelativePathResolverC(QString aBaseFolder);
+  QString Resolve(const QString &aPath) const;
+
+private:
+  QString mBaseFolder;
+  QString mResolvedBase; // the base as a resolution begins every result
+};

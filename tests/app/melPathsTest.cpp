@@ -16,6 +16,10 @@ TEST_P(ExpandRelativePathTest, Resolves) {
   EXPECT_EQ(ExpandRelativePath(QString::fromUtf8(c.mBase), QString::fromUtf8(c.mPath)),
             QString::fromUtf8(c.mResult))
       << c.mBase << " + " << c.mPath;
+  // The resolver that catalogs use gives the same text.
+  EXPECT_EQ(tRelativePathResolverC(QString::fromUtf8(c.mBase)).Resolve(QString::fromUtf8(c.mPath)),
+            QString::fromUtf8(c.mResult))
+      << c.mBase << " + " << c.mPath;
 }
 
 constexpr const char *cBase = R"(C:\Program Files\Lessons\)";

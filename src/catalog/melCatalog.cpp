@@ -1,0 +1,253 @@
+#include "melCatalog.h"
+
+#include "melPaths.h"
+
+#include <QFile>
+
+#include <pugixml.hpp>
+
+#include <cstring>
+
+namespace {
+
+const QString cAmp = QStringLiteral("&amp;");
+
+QString Utf8(const char *aText) {
+  return QString::fromUtf8(aText, qsizetype(std::strlen(aText)));
+}
+
+// The "name" attribute after XML decoding, with ampersands escaped twice
+// read as one.
+QString ReadName(const pugi::xml_node &aElement, const char *aKind) {
+  const pugi::xml_attribute name = aElement.attribute("name");
+  if (!name)
+    throw ECatalogError(QStringLiteral("'name' attribute expected on a %1 node, not found")
+                            .arg(QLatin1String(aKind)));
+  QString value = Utf8(name.value());
+  if (value.contains(cAmp))
+    value.replace(cAmp, QStringLiteral("&"));
+  return value;
+}
+
+// The element's whole text content: every text below it, in order.
+QString TextContent(const pugi::xml_node &aElement) {
+  const pugi::xml_node first = aElement.first_child();
+  if (!first)
+    return {};
+  if (!first.next_sibling() &&
+      (first.type() == pugi::node_pcdata || first.type() == pugi::node_cdata))
+    return Utf8(first.value());
+  QByteArray text;
+  // Walked without recursion: an element may nest deeply.
+  pugi::xml_node node = first;
+  while (node && node != aElement) {
+    if (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata)
+      text += node.value();
+    if (node.first_child()) {
+      node = node.first_child();
+      continue;
+    }
+    while (node != aElement && !node.next_sibling())
+      node = node.parent();
+    if (node != aElement)
+      node = node.next_sibling();
+  }
+  return QString::fromUtf8(text);
+}
+
+QString ChildPath(const QString &aPath, const QString &aName) {
+  return aPath.endsWith(u'\\') ? aPath + aName : aPath + u'\\' + aName;
+}
+
+QString FolderOf(const QString &aFileName) {
+  const qsizetype slash = std::max(aFileName.lastIndexOf(u'\\'), aFileName.lastIndexOf(u'/'));
+  return aFileName.left(slash + 1);
+}
+
+// The declared encoding, when the document says it is ISO-8859-1.
+bool DeclaresLatin1(const QByteArray &aData) {
+  if (!aData.startsWith("<?xml"))
+    return false;
+  const qsizetype end = aData.indexOf("?>");
+  if (end < 0)
+    return false;
+  const QByteArray declaration = aData.left(end).toLower();
+  return declaration.contains("iso-8859-1") || declaration.contains("latin1");
+}
+
+int LineAt(const QByteArray &aData, qsizetype aOffset) {
+  return int(QByteArrayView(aData.constData(), std::min(aOffset, aData.size())).count('\n')) + 1;
+}
+
+} // namespace
+
+QString StatusToText(int aStatus) {
+  switch (aStatus) {
+  case esDownloaded: return QStringLiteral("Downloaded");
+  case esNotDownloaded: return QStringLiteral("Not downloaded");
+  case esDownloading: return QStringLiteral("Downloading");
+  case esError: return QStringLiteral("Error");
+  case esPaused: return QStringLiteral("Paused");
+  default: return {};
+  }
+}
+
+std::optional<uint8_t> TextToStatus(const QString &aText) {
+  for (uint8_t status = esDownloaded; status <= esPaused; ++status) {
+    if (aText == StatusToText(status))
+      return status;
+  }
+  return std::nullopt;
+}
+
+tFileItemC::tFileItemC(tCategoryItemC *aParent, const pugi::xml_node &aElement, QString aName,
+                       QString aPath, const tCatalogReadC &aRead)
+    : tCatalogItemC(aParent), mCatalogFile(aRead.mCatalogFile), mPath(std::move(aPath)),
+      mName(std::move(aName)) {
+  auto resolved = [&aRead](const QString &aText) { return aRead.mResolver.Resolve(aText); };
+  for (pugi::xml_node child = aElement.first_child(); child; child = child.next_sibling()) {
+    if (child.type() != pugi::node_element)
+      continue;
+    const char *name = child.name();
+    auto is = [name](const char *aField) { return std::strcmp(name, aField) == 0; };
+    if (is("Filename"))
+      mFilename = resolved(TrimControl(TextContent(child)));
+    else if (is("iPodFile"))
+      mIPodFile = resolved(TrimControl(TextContent(child)));
+    else if (is("AcidFile"))
+      mAcidFile = resolved(TrimControl(TextContent(child)));
+    else if (is("FileType"))
+      mFileType = TrimControl(TextContent(child));
+    else if (is("Artist"))
+      mArtist = TrimControl(TextContent(child));
+    else if (is("Instrument"))
+      mInstrument = TrimControl(TextContent(child));
+    else if (is("Level"))
+      mLevel = TrimControl(TextContent(child));
+    else if (is("URL"))
+      mURL = TrimControl(TextContent(child));
+    else if (is("Status")) {
+      if (const auto status = TextToStatus(TrimControl(TextContent(child))))
+        mStatus = *status;
+    }
+  }
+}
+
+void tFileItemC::SetStatus(uint8_t aStatus) {
+  mStatus = aStatus;
+  if (aStatus == esDownloaded)
+    mProgress = 100;
+  else if (aStatus == esNotDownloaded)
+    mProgress = 0;
+}
+
+void tFileItemC::SetProgress(int aPercent) {
+  if (mStatus == esDownloaded)
+    mProgress = 100;
+  else if (mStatus == esNotDownloaded)
+    mProgress = 0;
+  else
+    mProgress = std::clamp(aPercent, 0, 100);
+}
+
+tCategoryItemC::tCategoryItemC(tCategoryItemC *aParent, const pugi::xml_node &aElement,
+                               QString aName, QString aPath, const tCatalogReadC &aRead, int aDepth)
+    : tCatalogItemC(aParent), mCatalogFile(aRead.mCatalogFile), mPath(std::move(aPath)),
+      mName(std::move(aName)) {
+  mItems.SetSorted(false);
+  mItems.SetReleaseCallback(ReleaseObject<tCatalogItemC>);
+  if (aDepth > cMaxCategoryDepth)
+    throw ECatalogError(QStringLiteral("Categories are nested deeper than %1 levels in %2")
+                            .arg(cMaxCategoryDepth)
+                            .arg(LocalPath(mCatalogFile)));
+  bool categoriesSeen = false;
+  bool filesSeen = false;
+  for (pugi::xml_node child = aElement.first_child(); child; child = child.next_sibling()) {
+    if (child.type() != pugi::node_element)
+      continue;
+    if (std::strcmp(child.name(), "File") == 0) {
+      if (categoriesSeen)
+        throw ECatalogError(QStringLiteral("File found in a node with categories"));
+      filesSeen = true;
+      QString name = ReadName(child, "File");
+      QString path = ChildPath(mPath, name);
+      auto *episode = new tFileItemC(this, child, name, std::move(path), aRead);
+      mItems.Add(name, episode);
+    } else if (std::strcmp(child.name(), "Category") == 0) {
+      if (filesSeen)
+        throw ECatalogError(QStringLiteral("Category found in a node with files"));
+      categoriesSeen = true;
+      QString name = ReadName(child, "Category");
+      QString path = ChildPath(mPath, name);
+      // The list owns the child from here, even if a later sibling fails.
+      auto category =
+          std::make_unique<tCategoryItemC>(this, child, name, std::move(path), aRead, aDepth + 1);
+      mItems.Add(name, category.release());
+    }
+  }
+  mHasFiles = filesSeen;
+}
+
+tCatalogC::tCatalogC(QString aFileName) : mFileName(std::move(aFileName)) {
+  Load();
+}
+
+void tCatalogC::Load() {
+  const QString local = LocalPath(mFileName);
+  QFile file(local);
+  if (!file.open(QIODevice::ReadOnly))
+    throw ECatalogError(
+        QStringLiteral("Cannot open the catalog file %1: %2").arg(local, file.errorString()));
+  QByteArray data = file.readAll();
+  file.close();
+  const pugi::xml_encoding encoding =
+      DeclaresLatin1(data) ? pugi::encoding_latin1 : pugi::encoding_auto;
+
+  pugi::xml_document document;
+  // Comments, processing instructions and document types become nodes, so
+  // that one before the root is seen as the first node.
+  const unsigned options =
+      pugi::parse_default | pugi::parse_comments | pugi::parse_pi | pugi::parse_doctype;
+  const pugi::xml_parse_result result =
+      document.load_buffer(data.constData(), size_t(data.size()), options, encoding);
+  if (!result) {
+    // The error offset counts in the parser's UTF-8 text; for a Latin-1 file
+    // find the line in that text.
+    const QByteArray parsed =
+        encoding == pugi::encoding_latin1 ? QString::fromLatin1(data).toUtf8() : data;
+    throw ECatalogError(QStringLiteral("The catalog file %1 is not valid XML: %2 at line %3")
+                            .arg(local, QString::fromUtf8(result.description()))
+                            .arg(LineAt(parsed, qsizetype(result.offset))));
+  }
+
+  const pugi::xml_node first = document.first_child();
+  if (first.type() != pugi::node_element || std::strcmp(first.name(), "Catalog") != 0)
+    throw ECatalogError(QStringLiteral("expected 'Catalog' node, not found"));
+  const tRelativePathResolverC resolver(FolderOf(mFileName));
+  const tCatalogReadC read{mFileName, resolver};
+  mRoot = std::make_shared<tCategoryItemC>(nullptr, first, QString(), QString(), read);
+}
+
+tCatalogItemC *tCatalogC::FindItem(const QString &aPath) const {
+  if (aPath.isEmpty() || !mRoot)
+    return nullptr;
+  tCategoryItemC *category = mRoot.get();
+  QStringView rest(aPath);
+  while (true) {
+    if (rest.startsWith(u'\\'))
+      rest = rest.mid(1);
+    if (rest.isEmpty())
+      return category;
+    const qsizetype slash = rest.indexOf(u'\\');
+    const QString segment = (slash < 0 ? rest : rest.left(slash)).toString();
+    rest = slash < 0 ? QStringView() : rest.mid(slash);
+    tCatalogItemC *child = category->mItems.Find(segment);
+    if (!child)
+      return nullptr;
+    if (!child->IsCategory())
+      return rest.isEmpty() ? child : nullptr;
+    if (rest.isEmpty())
+      return child;
+    category = static_cast<tCategoryItemC *>(child);
+  }
+}
