@@ -26,37 +26,47 @@ template <typename T> void ReleaseObject(T *&aSlot) {
   aSlot = nullptr;
 }
 
-template <typename T> class tStringListC {
+// The parallel arrays, their growth and the release of objects, shared by
+// both lists.
+template <typename K, typename T> class tKeyedListC {
 public:
   using tReleaseFn = void (*)(T *&);
 
-  tStringListC() { Reserve(cListInitialCapacity); }
-  ~tStringListC() { Clear(); }
-  tStringListC(const tStringListC &) = delete;
-  tStringListC &operator=(const tStringListC &) = delete;
+  tKeyedListC(const tKeyedListC &) = delete;
+  tKeyedListC &operator=(const tKeyedListC &) = delete;
 
   void SetSorted(bool aSorted) { mSorted = aSorted; }
   void SetAllowDuplicates(bool aAllow) { mAllowDuplicates = aAllow; }
-  void SetTrimKeys(bool aTrim) { mTrimKeys = aTrim; }
-  void SetCaseSensitive(bool aCaseSensitive) { mCaseSensitive = aCaseSensitive; }
   void SetReleaseCallback(tReleaseFn aRelease) { mRelease = aRelease; }
 
-  int Add(const QString &aKey, T *aObject) {
-    if (!mAllowDuplicates && Contains(aKey))
-      return IndexOf(aKey);
-    if (mCount == mCapacity)
-      Reserve(mCapacity * 2);
-    const int position = mSorted ? IndexOf(aKey) : mCount;
-    mKeys.insert(mKeys.begin() + position, mTrimKeys ? TrimControl(aKey) : aKey);
-    mObjects.insert(mObjects.begin() + position, aObject);
-    ++mCount;
-    return position;
+  T *ObjectAt(int aIndex) const { return mObjects[size_t(aIndex)]; }
+  const K &KeyAt(int aIndex) const { return mKeys[size_t(aIndex)]; }
+  int Count() const { return mCount; }
+  int Capacity() const { return mCapacity; }
+
+  void Clear() {
+    if (mRelease) {
+      for (T *&object : mObjects)
+        mRelease(object);
+    }
+    std::vector<K>().swap(mKeys);
+    std::vector<T *>().swap(mObjects);
+    mCount = 0;
+    Reserve(cListInitialCapacity);
   }
 
-  int IndexOf(const QString &aKey) const {
+protected:
+  explicit tKeyedListC(bool aAllowDuplicates) : mAllowDuplicates(aAllowDuplicates) {
+    Reserve(cListInitialCapacity);
+  }
+  ~tKeyedListC() { Clear(); }
+
+  // Unsorted: the last equal key, or the count. Sorted: an equal key, or
+  // where the key would go. aCompare orders a stored key against the key.
+  template <typename C> int Locate(C aCompare) const {
     if (!mSorted) {
       for (int i = mCount - 1; i >= 0; --i) {
-        if (Compare(mKeys[size_t(i)], aKey) == 0)
+        if (aCompare(mKeys[size_t(i)]) == 0)
           return i;
       }
       return mCount;
@@ -65,7 +75,7 @@ public:
     int high = mCount - 1;
     while (low <= high) {
       const int middle = (low + high) / 2;
-      const int order = Compare(mKeys[size_t(middle)], aKey);
+      const int order = aCompare(mKeys[size_t(middle)]);
       if (order == 0)
         return middle;
       if (order < 0)
@@ -76,117 +86,17 @@ public:
     return low;
   }
 
-  bool Contains(const QString &aKey) const {
-    const int i = IndexOf(aKey);
-    return i < mCount && Compare(mKeys[size_t(i)], aKey) == 0;
-  }
-
-  T *Find(const QString &aKey) const {
-    const int i = IndexOf(aKey);
-    return i < mCount && Compare(mKeys[size_t(i)], aKey) == 0 ? mObjects[size_t(i)] : nullptr;
-  }
-
-  T *ObjectAt(int aIndex) const { return mObjects[size_t(aIndex)]; }
-  const QString &KeyAt(int aIndex) const { return mKeys[size_t(aIndex)]; }
-  int Count() const { return mCount; }
-  int Capacity() const { return mCapacity; }
-
-  void Clear() {
-    if (mRelease) {
-      for (T *&object : mObjects)
-        mRelease(object);
-    }
-    std::vector<QString>().swap(mKeys);
-    std::vector<T *>().swap(mObjects);
-    mCount = 0;
-    mCapacity = 0;
-    Reserve(cListInitialCapacity);
-  }
-
-private:
-  int Compare(const QString &aLeft, const QString &aRight) const {
-    return mCaseSensitive ? QString::compare(aLeft, aRight, Qt::CaseSensitive)
-                          : CompareTextAsciiCase(aLeft, aRight);
-  }
-  void Reserve(int aCapacity) {
-    mCapacity = aCapacity;
-    mKeys.reserve(size_t(aCapacity));
-    mObjects.reserve(size_t(aCapacity));
-  }
-
-  std::vector<QString> mKeys;
-  std::vector<T *> mObjects;
-  int mCapacity = 0;
-  int mCount = 0;
-  bool mSorted = true;
-  bool mAllowDuplicates = true;
-  bool mTrimKeys = true;
-  bool mCaseSensitive = false;
-  tReleaseFn mRelease = nullptr;
-};
-
-// Keys are integers or object references; they compare as signed numbers.
-template <typename T> class tIntegerListC {
-public:
-  using tKey = std::intptr_t;
-  using tReleaseFn = void (*)(T *&);
-
-  tIntegerListC() { Reserve(cListInitialCapacity); }
-  ~tIntegerListC() { Clear(); }
-  tIntegerListC(const tIntegerListC &) = delete;
-  tIntegerListC &operator=(const tIntegerListC &) = delete;
-
-  static tKey KeyOf(const void *aObject) { return reinterpret_cast<tKey>(aObject); }
-
-  void SetSorted(bool aSorted) { mSorted = aSorted; }
-  void SetAllowDuplicates(bool aAllow) { mAllowDuplicates = aAllow; }
-  void SetReleaseCallback(tReleaseFn aRelease) { mRelease = aRelease; }
-
-  int Add(tKey aKey, T *aObject) {
-    if (!mAllowDuplicates && Contains(aKey))
-      return -1;
+  int Insert(int aPosition, K aKey, T *aObject) {
     if (mCount == mCapacity)
       Reserve(mCapacity * 2);
-    const int position = mSorted ? IndexOf(aKey) : mCount;
-    mKeys.insert(mKeys.begin() + position, aKey);
+    const int position = mSorted ? aPosition : mCount;
+    mKeys.insert(mKeys.begin() + position, std::move(aKey));
     mObjects.insert(mObjects.begin() + position, aObject);
     ++mCount;
     return position;
   }
 
-  int IndexOf(tKey aKey) const {
-    if (!mSorted) {
-      for (int i = mCount - 1; i >= 0; --i) {
-        if (mKeys[size_t(i)] == aKey)
-          return i;
-      }
-      return mCount;
-    }
-    int low = 0;
-    int high = mCount - 1;
-    while (low <= high) {
-      const int middle = (low + high) / 2;
-      if (mKeys[size_t(middle)] == aKey)
-        return middle;
-      if (mKeys[size_t(middle)] < aKey)
-        low = middle + 1;
-      else
-        high = middle - 1;
-    }
-    return low;
-  }
-
-  bool Contains(tKey aKey) const {
-    const int i = IndexOf(aKey);
-    return i < mCount && mKeys[size_t(i)] == aKey;
-  }
-
-  T *ObjectAt(int aIndex) const { return mObjects[size_t(aIndex)]; }
-  tKey KeyAt(int aIndex) const { return mKeys[size_t(aIndex)]; }
-  int Count() const { return mCount; }
-  int Capacity() const { return mCapacity; }
-
-  void Delete(int aIndex) {
+  void DeleteAt(int aIndex) {
     if (aIndex < 0 || aIndex >= mCount)
       return;
     if (mRelease)
@@ -196,22 +106,8 @@ public:
     --mCount;
   }
 
-  void Remove(tKey aKey) {
-    if (Contains(aKey))
-      Delete(IndexOf(aKey));
-  }
-
-  void Clear() {
-    if (mRelease) {
-      for (T *&object : mObjects)
-        mRelease(object);
-    }
-    std::vector<tKey>().swap(mKeys);
-    std::vector<T *>().swap(mObjects);
-    mCount = 0;
-    mCapacity = 0;
-    Reserve(cListInitialCapacity);
-  }
+  bool mSorted = true;
+  bool mAllowDuplicates;
 
 private:
   void Reserve(int aCapacity) {
@@ -220,11 +116,80 @@ private:
     mObjects.reserve(size_t(aCapacity));
   }
 
-  std::vector<tKey> mKeys;
+  std::vector<K> mKeys;
   std::vector<T *> mObjects;
   int mCapacity = 0;
   int mCount = 0;
-  bool mSorted = true;
-  bool mAllowDuplicates = false;
   tReleaseFn mRelease = nullptr;
+};
+
+// Keyed by text: duplicates allowed, keys trimmed, ASCII case ignored, unless
+// set otherwise.
+template <typename T> class tStringListC : public tKeyedListC<QString, T> {
+  using tBase = tKeyedListC<QString, T>;
+
+public:
+  tStringListC() : tBase(true) {}
+
+  void SetTrimKeys(bool aTrim) { mTrimKeys = aTrim; }
+  void SetCaseSensitive(bool aCaseSensitive) { mCaseSensitive = aCaseSensitive; }
+
+  int Add(const QString &aKey, T *aObject) {
+    if (!this->mAllowDuplicates && Contains(aKey))
+      return IndexOf(aKey);
+    return this->Insert(this->mSorted ? IndexOf(aKey) : 0, mTrimKeys ? TrimControl(aKey) : aKey,
+                        aObject);
+  }
+  int IndexOf(const QString &aKey) const {
+    return this->Locate([this, &aKey](const QString &aStored) { return Compare(aStored, aKey); });
+  }
+  bool Contains(const QString &aKey) const {
+    const int i = IndexOf(aKey);
+    return i < this->Count() && Compare(this->KeyAt(i), aKey) == 0;
+  }
+  T *Find(const QString &aKey) const {
+    const int i = IndexOf(aKey);
+    return i < this->Count() && Compare(this->KeyAt(i), aKey) == 0 ? this->ObjectAt(i) : nullptr;
+  }
+
+private:
+  int Compare(const QString &aLeft, const QString &aRight) const {
+    return mCaseSensitive ? QString::compare(aLeft, aRight, Qt::CaseSensitive)
+                          : CompareTextAsciiCase(aLeft, aRight);
+  }
+
+  bool mTrimKeys = true;
+  bool mCaseSensitive = false;
+};
+
+// Keyed by an integer or an object reference, compared as signed numbers;
+// duplicates refused unless allowed.
+template <typename T> class tIntegerListC : public tKeyedListC<std::intptr_t, T> {
+  using tBase = tKeyedListC<std::intptr_t, T>;
+
+public:
+  using tKey = std::intptr_t;
+
+  tIntegerListC() : tBase(false) {}
+
+  static tKey KeyOf(const void *aObject) { return reinterpret_cast<tKey>(aObject); }
+
+  int Add(tKey aKey, T *aObject) {
+    if (!this->mAllowDuplicates && Contains(aKey))
+      return -1;
+    return this->Insert(this->mSorted ? IndexOf(aKey) : 0, aKey, aObject);
+  }
+  int IndexOf(tKey aKey) const {
+    return this->Locate(
+        [aKey](tKey aStored) { return aStored < aKey ? -1 : (aStored > aKey ? 1 : 0); });
+  }
+  bool Contains(tKey aKey) const {
+    const int i = IndexOf(aKey);
+    return i < this->Count() && this->KeyAt(i) == aKey;
+  }
+  void Delete(int aIndex) { this->DeleteAt(aIndex); }
+  void Remove(tKey aKey) {
+    if (Contains(aKey))
+      Delete(IndexOf(aKey));
+  }
 };
