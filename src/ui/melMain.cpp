@@ -1,6 +1,9 @@
 #include "melMain.h"
 
+#include "melApplications.h"
+#include "melCatalog.h"
 #include "melCatalogFile.h"
+#include "melCatalogListView.h"
 #include "melLogging.h"
 #include "melMessages.h"
 #include "melPaths.h"
@@ -9,6 +12,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QTimer>
 
 namespace {
 
@@ -24,11 +28,35 @@ TMain::TMain(QWidget *aParent) : QWidget(aParent), ui(std::make_unique<Ui::TMain
   font.setFamilies({QStringLiteral("Lucida Sans Unicode"), QStringLiteral("DejaVu Sans")});
   font.setPixelSize(11);
   setFont(font);
+
+  FCategoryColumns.SetSorted(false);
+  FCategoryBevels.SetSorted(false);
+
+  TCatalogListView &episodes = *ui->fContentLv;
+  episodes.SetColumns({QStringLiteral("Name"), QStringLiteral("Artist"),
+                       QStringLiteral("Instrument"), QStringLiteral("Level")});
+  episodes.SetSortedRows(true);
+  episodes.SetImages({QIcon(QStringLiteral(":/assets/icon-movie.png")),
+                      QIcon(QStringLiteral(":/assets/icon-pdf.png"))});
+  episodes.setIconSize(QSize(16, 16));
+  episodes.header()->setMinimumSectionSize(40);
+  episodes.setColumnWidth(0, 250);
+  episodes.setColumnWidth(1, 110);
+  episodes.setColumnWidth(2, 90);
+  ui->fSearchEdt->installEventFilter(this);
+  fAdjustTimer = new QTimer(this);
+  fAdjustTimer->setSingleShot(true);
+  fAdjustTimer->setInterval(10);
+  connect(fAdjustTimer, &QTimer::timeout, this,
+          [this] { Guarded([this] { fAdjustTimerTimer(); }); });
+
   try {
     FormCreate();
   } catch (...) {
-    // The window opens all the same; the steps after the failure are skipped.
+    // The window opens all the same, with whatever catalog was read; the
+    // steps after the failure are skipped.
     ShowCurrentException();
+    Guarded([this] { SetCategoryColumnCount(2); });
   }
 }
 
@@ -47,19 +75,27 @@ void TMain::FormCreate() {
   fesetround(FE_TONEAREST);
 
   EnsureCatalogFile();
+
+  FCatalog = std::make_unique<tCatalogC>(CatalogFilePath());
+
+  SetCategoryColumnCount(2);
+  FCatalog->FillCategoryView(*FCategoryColumns.ObjectAt(0), QStringLiteral("\\"));
 }
 
 void TMain::FormShow() {
+  ui->fContentLv->setFocus();
   QCoreApplication::postEvent(this, new QEvent(QEvent::Type(WM_DEFERRED_START)));
 }
 
 void TMain::DeferredStart() {
   FDeferredStartDone = true;
+  SelectPath(ReadLastPath(CurrentApplication().mName));
 }
 
 void TMain::FormDestroy() {
   if (FFPModeSaved)
     fesetenv(&FSaved8087CW);
+  WriteLastPath(CurrentApplication().mName, GetSelectedPath());
   WriteLog(QStringLiteral("Application closed, version: ") + VersionText());
 }
 

@@ -39,7 +39,7 @@ TEST_F(MainWindowTest, CreatesTheCatalogLogsStartAndCloseAndDefersTheStart) {
   window->show();
   EXPECT_FALSE(window->DeferredStartDone());
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-  QTRY_VERIFY(window->DeferredStartDone());
+  ASSERT_TRUE(WaitFor([&window] { return window->DeferredStartDone(); }));
 
   window->close();
   window.reset();

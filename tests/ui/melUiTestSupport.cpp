@@ -2,6 +2,8 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDeadlineTimer>
+#include <QTest>
 #include <QTimer>
 
 std::vector<tSeenBoxC> RunAnsweringBoxes(const std::function<void()> &aAction) {
@@ -18,4 +20,14 @@ std::vector<tSeenBoxC> RunAnsweringBoxes(const std::function<void()> &aAction) {
   timer.start();
   aAction();
   return seen;
+}
+
+bool WaitFor(const std::function<bool()> &aCondition, int aTimeoutMs) {
+  QDeadlineTimer deadline(aTimeoutMs);
+  while (!aCondition()) {
+    if (deadline.hasExpired())
+      return false;
+    QTest::qWait(5);
+  }
+  return true;
 }

@@ -16,3 +16,6 @@ struct tSeenBoxC {
 // Runs the action and answers every message box it shows with its first
 // button, recording what each box showed.
 std::vector<tSeenBoxC> RunAnsweringBoxes(const std::function<void()> &aAction);
+
+// Runs the event loop until the condition holds; false after the timeout.
+bool WaitFor(const std::function<bool()> &aCondition, int aTimeoutMs = 5000);
