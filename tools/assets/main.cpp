@@ -1,6 +1,7 @@
-// Draws Melodra's bundled pictures (title, banner, logo, icons, demo buttons).
-// Everything is vector-drawn with QPainter so the PNGs can be regenerated
-// bit-for-bit; text goes through QPainterPath to avoid hinting differences.
+// Draws Melodra's bundled pictures (title, banner, logo, icons, demo buttons,
+// episode list icons). Everything is drawn with QPainter so the PNGs can be
+// regenerated bit-for-bit; text goes through QPainterPath to avoid hinting
+// differences.
 //
 // Usage: melodra-assets <output-dir>
 
@@ -14,6 +15,7 @@
 #include <QRadialGradient>
 #include <QTransform>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -564,6 +566,168 @@ void drumGlyph(QPainter &p, const QRectF &tile) {
   p.restore();
 }
 
+// --- episode list icons ----------------------------------------------------
+// 16 px originals with 32 px twins for 2x screens. Straight edges sit on
+// whole pixels and diagonals are hard pixel stairs, so nothing goes soft at
+// 1:1; only round outlines are antialiased.
+
+const QColor kCrimson(0xdc, 0x4a, 0x5c);
+const QColor kCrimsonDeep(0xb3, 0x2d, 0x44);
+const QColor kGreen(0x3c, 0xb5, 0x70);
+const QColor kGreenDeep(0x23, 0x8a, 0x52);
+const QColor kDusk(0x70, 0x6c, 0x98);
+const QColor kStaff(0x9a, 0x8f, 0xd6);
+
+void run(QPainter &p, int x, int y, int w, const QColor &c) {
+  p.fillRect(QRect(x, y, w, 1), c);
+}
+
+// A 45-degree stroke: `len` rows of `w` pixels, each row shifted by dx.
+void slant(QPainter &p, int x, int y, int len, int w, int dx, int dy, const QColor &c) {
+  for (int i = 0; i < len; ++i)
+    run(p, x + i * dx, y + i * dy, w, c);
+}
+
+// Hand-placed pixels, one character per `s` x `s` block; characters not in
+// `ink` (such as '.') stay clear.
+void plot(QPainter &p, int x0, int y0, int s, std::initializer_list<const char *> rows,
+          std::initializer_list<std::pair<char, QColor>> ink) {
+  int y = y0;
+  for (const char *row : rows) {
+    for (int i = 0; row[i]; ++i)
+      for (const auto &k : ink)
+        if (row[i] == k.first)
+          p.fillRect(QRect(x0 + i * s, y, s, s), k.second);
+    y += s;
+  }
+}
+
+QLinearGradient vertical(qreal top, qreal bottom, const QColor &a, const QColor &b) {
+  QLinearGradient g(0, top, 0, bottom);
+  g.setColorAt(0, a);
+  g.setColorAt(1, b);
+  return g;
+}
+
+void disc(QPainter &p, int size, const QColor &top, const QColor &bottom) {
+  const qreal m = size / 16.0;
+  p.setBrush(vertical(m, size - m, top, bottom));
+  p.drawEllipse(QRectF(m, m, size - 2 * m, size - 2 * m));
+}
+
+QImage movieIcon(int size) {
+  QImage img = canvas(size, size);
+  QPainter p(&img);
+  prepare(p);
+  const int s = size / 16;
+  // A film frame: sprocket holes along top and bottom, play triangle between.
+  p.setBrush(vertical(2 * s, 15 * s, kViolet, kIndigo));
+  p.drawRoundedRect(QRectF(0, 2 * s, size, 13 * s), 2 * s, 2 * s);
+  for (int x : {2, 7, 12}) {
+    p.fillRect(QRect(x * s, 3 * s, 2 * s, s), kLavender);
+    p.fillRect(QRect(x * s, 13 * s, 2 * s, s), kLavender);
+  }
+  // Two pixels wider per row so the edges step evenly; right of centre
+  // because a triangle's weight sits near its base.
+  const int top = 5 * s, rows = 7 * s;
+  for (int i = 0; i < rows; ++i) {
+    const int d = std::min(i, rows - 1 - i);
+    run(p, 6 * s, top + i, 2 * d + (s == 1 ? 1 : 2), kAmber);
+  }
+  return img;
+}
+
+QImage pdfIcon(int size) {
+  QImage img = canvas(size, size);
+  QPainter p(&img);
+  prepare(p);
+  const int s = size / 16;
+  const int left = 2 * s, right = 14 * s - 1, fold = 10 * s, bottom = size - 1;
+  const int k = right - fold; // rows down to the flap's lower edge
+  // Page outline and paper; the top right corner is cut along a diagonal.
+  for (int y = 0; y <= bottom; ++y) {
+    const int r = y < k ? fold + y : right;
+    run(p, left, y, r - left + 1, kIndigo);
+    if (y > 0 && y < bottom)
+      run(p, left + 1, y, r - left - 1, kWhite);
+  }
+  // Turned-down flap.
+  for (int y = 1; y < k; ++y) {
+    run(p, fold, y, 1, kViolet);
+    run(p, fold + 1, y, y - 1, kLavender);
+  }
+  run(p, fold, k, right - fold, kViolet);
+
+  // A few staff lines above the label.
+  for (int i = 0; i < 3; ++i)
+    run(p, 4 * s, (2 + 2 * i) * s, (i < 2 ? 5 : 8) * s, kStaff);
+
+  // Label band sticking out on the left, as file-type badges do.
+  p.fillRect(QRect(0, 8 * s, 13 * s, 7 * s), kCrimson);
+  plot(p, s, 9 * s, s, {"###.##..###", "#.#.#.#.#..", "###.#.#.##.", "#...#.#.#..", "#...##..#.."},
+       {{'#', kWhite}});
+  return img;
+}
+
+QImage errorIcon(int size) {
+  QImage img = canvas(size, size);
+  QPainter p(&img);
+  prepare(p);
+  disc(p, size, kCrimson, kCrimsonDeep);
+  const int s = size / 16;
+  if (s == 1) {
+    p.fillRect(QRect(7, 3, 2, 7), kWhite);
+    p.fillRect(QRect(7, 11, 2, 2), kWhite);
+  } else {
+    p.fillRect(QRect(14, 6, 4, 14), kWhite);
+    p.fillRect(QRect(14, 22, 4, 4), kWhite);
+  }
+  return img;
+}
+
+QImage downloadedIcon(int size) {
+  QImage img = canvas(size, size);
+  QPainter p(&img);
+  prepare(p);
+  disc(p, size, kGreen, kGreenDeep);
+  // Short arm down to the vertex, long arm up from it.
+  if (size == 16) {
+    slant(p, 2, 7, 4, 3, 1, 1, kWhite);
+    slant(p, 5, 10, 6, 3, 1, -1, kWhite);
+  } else {
+    slant(p, 6, 16, 6, 5, 1, 1, kWhite);
+    slant(p, 11, 21, 11, 5, 1, -1, kWhite);
+  }
+  return img;
+}
+
+QImage pausedIcon(int size) {
+  QImage img = canvas(size, size);
+  QPainter p(&img);
+  prepare(p);
+  const int s = size / 16;
+  const QLinearGradient g = vertical(2 * s, 14 * s, kAmber, kAmberDeep);
+  p.fillRect(QRect(3 * s, 2 * s, 4 * s, 12 * s), g);
+  p.fillRect(QRect(9 * s, 2 * s, 4 * s, 12 * s), g);
+  return img;
+}
+
+QImage waitingIcon(int size) {
+  QImage img = canvas(size, size);
+  QPainter p(&img);
+  prepare(p);
+  const int s = size / 16;
+  // Arrow: shaft, then a head narrowing one pixel a side per row.
+  p.fillRect(QRect(7 * s, s, 2 * s, 6 * s), kDusk);
+  for (int i = 0; i < 4 * s; ++i)
+    run(p, 4 * s + i, 7 * s + i, 8 * s - 2 * i, kDusk);
+  // Tray.
+  p.fillRect(QRect(s, 10 * s, 2 * s, 3 * s), kDusk);
+  p.fillRect(QRect(13 * s, 10 * s, 2 * s, 3 * s), kDusk);
+  p.fillRect(QRect(s, 13 * s, 14 * s, 2 * s), kDusk);
+  return img;
+}
+
 bool save(const QImage &img, const QDir &dir, const QString &name) {
   const QString path = dir.filePath(name);
   // Straight alpha for the file; pictures that are opaque anyway lose the
@@ -615,5 +779,18 @@ int main(int argc, char **argv) {
   ok &= save(buttonPicture(pianoTile, true, pianoGlyph), dir, "demo-piano-down.png");
   ok &= save(buttonPicture(drumTile, false, drumGlyph), dir, "demo-drums-up.png");
   ok &= save(buttonPicture(drumTile, true, drumGlyph), dir, "demo-drums-down.png");
+
+  const struct {
+    const char *name;
+    QImage (*draw)(int);
+  } icons[] = {
+      {"icon-movie", movieIcon},   {"icon-pdf", pdfIcon},
+      {"icon-error", errorIcon},   {"icon-downloaded", downloadedIcon},
+      {"icon-paused", pausedIcon}, {"icon-waiting", waitingIcon},
+  };
+  for (const auto &icon : icons) {
+    ok &= save(icon.draw(16), dir, QString::fromLatin1(icon.name) + ".png");
+    ok &= save(icon.draw(32), dir, QString::fromLatin1(icon.name) + "@2x.png");
+  }
   return ok ? 0 : 1;
 }
