@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QScrollBar>
 #include <QTimer>
 
 namespace {
@@ -28,6 +29,16 @@ TMain::TMain(QWidget *aParent) : QWidget(aParent), ui(std::make_unique<Ui::TMain
   font.setFamilies({QStringLiteral("Lucida Sans Unicode"), QStringLiteral("DejaVu Sans")});
   font.setPixelSize(11);
   setFont(font);
+
+  // Until the window draws its own frame: a white movie area on a quiet grey.
+  ui->fMoviePnl->setStyleSheet(QStringLiteral("#fMoviePnl { background: white; }"));
+  QPalette scrollPalette = ui->fCategoryScroll->palette();
+  scrollPalette.setColor(QPalette::Window, QColor(212, 212, 212));
+  ui->fCategoryScroll->setPalette(scrollPalette);
+  ui->fCategoryScroll->viewport()->setPalette(scrollPalette);
+  ui->fCategoryScrollContent->setPalette(scrollPalette);
+  ui->fCategoryScrollContent->setAutoFillBackground(true);
+  ui->fCategoryScroll->horizontalScrollBar()->setFixedHeight(16);
 
   FCategoryColumns.SetSorted(false);
   FCategoryBevels.SetSorted(false);
