@@ -9,6 +9,7 @@
 #include "melRegistry.h"
 #include "melTermination.h"
 
+#include <clocale>
 #include <cstdio>
 #include <memory>
 
@@ -26,7 +27,12 @@ int main(int argc, char *argv[]) {
 
   int result = 0;
   {
+    // Video and web views share GL contexts; this must precede the
+    // application object.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     TmelApplication app(argc, argv);
+    // The movie engine reads numbers in the C locale.
+    std::setlocale(LC_NUMERIC, "C");
     InstallTerminationHandler([] { QApplication::closeAllWindows(); });
 
     const tApplicationC *application = nullptr;

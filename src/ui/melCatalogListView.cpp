@@ -115,14 +115,13 @@ int TCatalogListView::AppendRow(const tRowC &aRow) {
 }
 
 void TCatalogListView::Flush() {
-  if (!mPending.empty()) {
-    QList<QTreeWidgetItem *> items(mPending.begin(), mPending.end());
-    mPending.clear();
-    addTopLevelItems(items);
-  }
-  if (mSortedRows) {
+  if (mPending.empty())
+    return;
+  QList<QTreeWidgetItem *> items(mPending.begin(), mPending.end());
+  mPending.clear();
+  addTopLevelItems(items);
+  if (mSortedRows)
     sortItems(0, Qt::AscendingOrder);
-  }
 }
 
 void TCatalogListView::SelectRow(int aIndex) {

@@ -7,6 +7,8 @@
 #include "melLogging.h"
 #include "melMessages.h"
 #include "melPaths.h"
+#include "melQTControl.h"
+#include "melScreenSaver.h"
 #include "melUtil.h"
 #include "ui_melMain.h"
 
@@ -58,9 +60,11 @@ TMain::TMain(QWidget *aParent) : QWidget(aParent), ui(std::make_unique<Ui::TMain
   fAdjustTimer = new QTimer(this);
   fAdjustTimer->setSingleShot(true);
   fAdjustTimer->setInterval(10);
+  SetUpPlayback();
   connect(fAdjustTimer, &QTimer::timeout, this,
           [this] { Guarded([this] { fAdjustTimerTimer(); }); });
 
+  fQueueTimer->start();
   try {
     FormCreate();
   } catch (...) {
@@ -85,6 +89,9 @@ void TMain::FormCreate() {
   fedisableexcept(FE_ALL_EXCEPT);
   fesetround(FE_TONEAREST);
 
+  fQTControl->QuickTimeInitialize();
+  FRate = 1.0;
+
   EnsureCatalogFile();
 
   FCatalog = std::make_unique<tCatalogC>(CatalogFilePath());
@@ -94,7 +101,10 @@ void TMain::FormCreate() {
 }
 
 void TMain::FormShow() {
+  CenterControlPanel();
+  PlaceMovie();
   ui->fContentLv->setFocus();
+  UpdateButtons();
   QCoreApplication::postEvent(this, new QEvent(QEvent::Type(WM_DEFERRED_START)));
 }
 
@@ -106,6 +116,7 @@ void TMain::DeferredStart() {
 void TMain::FormDestroy() {
   if (FFPModeSaved)
     fesetenv(&FSaved8087CW);
+  fQTControl->QuickTimeTerminate();
   WriteLastPath(CurrentApplication().mName, GetSelectedPath());
   WriteLog(QStringLiteral("Application closed, version: ") + VersionText());
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "melCommandQueue.h"
 #include "ocLists.h"
 
 #include <QWidget>
@@ -12,6 +13,10 @@ class TMain;
 }
 
 class QFrame;
+class TImageSlider32;
+class TQTControl;
+class tQTEventC;
+class tScreenSaverC;
 class QTimer;
 class QTreeWidgetItem;
 class TCatalogListView;
@@ -19,6 +24,9 @@ class tCatalogC;
 class tCatalogItemC;
 class tCategoryItemC;
 class tFileItemC;
+
+// "nn:ss" for a play time in seconds; an hour or more shows as h:mm:ss.
+QString PlayTimeText(qint64 aSeconds);
 
 // The private message that runs the deferred start once the window is shown.
 inline constexpr int WM_DEFERRED_START = 1024 + 1000;
@@ -42,6 +50,23 @@ public:
   void SelectPath(QString aPath);
   tCatalogC *Catalog() const { return FCatalog.get(); }
 
+  // Playback.
+  enum tPlayState : uint8_t { psStopped = 0, psPlaying = 1, psFastForward = 2, psReverse = 3 };
+  uint8_t PlayState() const { return FPlayState; }
+  double ChosenRate() const { return FRate; }
+  bool Looping() const { return FLoop; }
+  const QString &CurrentPath() const { return FCurrentPath; }
+  TQTControl *MovieControl() const { return fQTControl; }
+  const tCommandQueueC &CommandQueue() const { return FCommandQueue; }
+  void OpenEpisode(tFileItemC *aEpisode);
+  void UpdateTimeLabels();
+  void UpdateButtons();
+  void EnqueueCommand(uint8_t aKind, tFileItemC *aEpisode);
+  // Carries out the head command; false when it stays pending.
+  bool ProcessNextCommand();
+  void PlaceMovie();
+  void CenterControlPanel();
+
 protected:
   void showEvent(QShowEvent *aEvent) override;
   void closeEvent(QCloseEvent *aEvent) override;
@@ -62,6 +87,24 @@ private:
   void ShowItemCount();
   bool eventFilter(QObject *aWatched, QEvent *aEvent) override;
 
+  void fPlayBtnClick();
+  void fPauseBtnClick();
+  void fRewindOnBtnClick();
+  void fRewindOffBtnClick();
+  void fFastFwdOnBtnClick();
+  void fFastFwdOffBtnClick();
+  void fLoopOnBtnClick();
+  void fLoopOffBtnClick();
+  void fRateSliderChange(TImageSlider32 *aSender, int aNewPosition);
+  void fPlayTimerTimer();
+  void fQueueTimerTimer();
+  void fQTControlQTEvent(TQTControl *aSender, uint32_t aEventClass, uint32_t aEventID, int aPhase,
+                         tQTEventC *aEvent, bool *aCancel);
+  void fContentLvDblClick();
+  void fContentLvSelectItem(QTreeWidgetItem *aItem);
+  void SetUpPlayback();
+  tFileItemC *NextPlayableEpisode(const QString &aPath) const;
+
   std::unique_ptr<Ui::TMain> ui;
   // The floating-point environment before the window existed; restored at
   // close.
@@ -75,4 +118,14 @@ private:
   tIntegerListC<TCatalogListView> FCategoryColumns;
   tIntegerListC<QFrame> FCategoryBevels;
   QTimer *fAdjustTimer = nullptr;
+
+  TQTControl *fQTControl = nullptr;
+  uint8_t FPlayState = psStopped;
+  double FRate = 1.0;
+  bool FLoop = false;
+  QString FCurrentPath;
+  QTimer *fPlayTimer = nullptr;
+  QTimer *fQueueTimer = nullptr;
+  tCommandQueueC FCommandQueue;
+  std::unique_ptr<tScreenSaverC> FScreenSaver;
 };

@@ -4,6 +4,8 @@
 #include "melCatalogListView.h"
 #include "melMain.h"
 #include "melMessages.h"
+#include "melQTControl.h"
+#include "melScreenSaver.h"
 #include "ui_melMain.h"
 
 #include <QKeyEvent>
@@ -208,7 +210,11 @@ void TMain::SelectPath(QString aPath) {
 }
 
 bool TMain::eventFilter(QObject *aWatched, QEvent *aEvent) {
-  if (aEvent->type() == QEvent::FocusIn && aWatched->property("tag").isValid()) {
+  if (aEvent->type() == QEvent::Resize && aWatched == ui->fMoviePnl) {
+    Guarded([this] { PlaceMovie(); });
+  } else if (aEvent->type() == QEvent::Resize && aWatched == ui->fControlPnl) {
+    Guarded([this] { CenterControlPanel(); });
+  } else if (aEvent->type() == QEvent::FocusIn && aWatched->property("tag").isValid()) {
     Guarded([this] { mCategoryLvEnter(); });
   } else if (aEvent->type() == QEvent::KeyPress && aWatched == ui->fSearchEdt) {
     bool consumed = false;

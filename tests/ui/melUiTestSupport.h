@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QMessageBox>
+#include <QObject>
 #include <QString>
+#include <QUrl>
 
 #include <functional>
 #include <vector>
@@ -19,3 +21,12 @@ std::vector<tSeenBoxC> RunAnsweringBoxes(const std::function<void()> &aAction);
 
 // Runs the event loop until the condition holds; false after the timeout.
 bool WaitFor(const std::function<bool()> &aCondition, int aTimeoutMs = 5000);
+
+// Takes the desktop's "open" requests in place of the desktop.
+class TUrlRecorder : public QObject {
+  Q_OBJECT
+public:
+  QList<QUrl> mUrls;
+public slots:
+  void Open(const QUrl &aUrl) { mUrls << aUrl; }
+};

@@ -1,7 +1,7 @@
 // Draws Melodra's bundled pictures (title, banner, logo, icons, demo buttons,
-// episode list icons). Everything is drawn with QPainter so the PNGs can be
-// regenerated bit-for-bit; text goes through QPainterPath to avoid hinting
-// differences.
+// episode list icons, speed slider, transport buttons). Everything is drawn
+// with QPainter so the PNGs can be regenerated bit-for-bit; text goes through
+// QPainterPath to avoid hinting differences.
 //
 // Usage: melodra-assets <output-dir>
 
@@ -728,6 +728,232 @@ QImage waitingIcon(int size) {
   return img;
 }
 
+// --- player transport ------------------------------------------------------
+// The speed slider and the round transport buttons. They sit on the control
+// panel, light grey for now and a darker skin later, so each carries its own
+// background and a soft shadow that reads on both.
+
+const QColor kAmberLight(0xf9, 0xcb, 0x7a);
+const QColor kAmberRim(0xa6, 0x5c, 0x1c);
+const QColor kShadow(0x14, 0x10, 0x30);
+
+// The whole groove, 130 x 7; the caps and the stretched centre are cut from
+// it so the joins match.
+QImage sliderTrack() {
+  QImage img = canvas(130, 7);
+  QPainter p(&img);
+  prepare(p);
+  // A light lip along the lower edge makes the groove look sunken.
+  p.setBrush(withAlpha(kWhite, 150));
+  p.drawRoundedRect(QRectF(0.5, 1.5, 129, 5.5), 2.75, 2.75);
+  p.setBrush(withAlpha(kIndigoDeep, 150));
+  p.drawRoundedRect(QRectF(0.5, 0.5, 129, 5.5), 2.75, 2.75);
+  p.setBrush(vertical(1.5, 5, kIndigoDeep, kViolet));
+  p.drawRoundedRect(QRectF(1.5, 1.5, 127, 3.5), 1.75, 1.75);
+  return img;
+}
+
+// A knob whose point reaches up to the tick lines; the point sits on the
+// middle column so it lines up with the tick of its position.
+QImage sliderNib(bool selected) {
+  QImage img = canvas(13, 16);
+  QPainter p(&img);
+  prepare(p);
+  // Straight sides on whole pixels so the edges stay crisp.
+  auto shape = [](qreal inset) {
+    const qreal l = inset, r = 13 - inset, b = 16 - inset, c = 2.5 - inset / 2;
+    QPainterPath path;
+    path.moveTo(6.5, inset * 1.4);
+    path.lineTo(r, 6.5);
+    path.lineTo(r, b - c);
+    path.quadTo(r, b, r - c, b);
+    path.lineTo(l + c, b);
+    path.quadTo(l, b, l, b - c);
+    path.lineTo(l, 6.5);
+    path.closeSubpath();
+    return path;
+  };
+
+  const QColor edge = selected ? kAmberRim : kIndigoDeep;
+  const QColor top = selected ? QColor(0xff, 0xde, 0x9e) : QColor(0x9d, 0x8c, 0xe0);
+  const QColor bottom = selected ? kAmber : kViolet;
+  p.setBrush(edge);
+  p.drawPath(shape(0));
+  p.setBrush(vertical(1, 15, top, bottom));
+  p.drawPath(shape(1));
+
+  // Grip: two grooves across the middle.
+  for (int y : {9, 12}) {
+    p.fillRect(QRect(4, y, 5, 1), withAlpha(edge, selected ? 130 : 150));
+    p.fillRect(QRect(4, y + 1, 5, 1), withAlpha(kWhite, selected ? 140 : 80));
+  }
+  return img;
+}
+
+QImage cut(const QImage &img, int x, int w) {
+  return img.copy(x, 0, w, img.height());
+}
+
+// Glyph outlines in a 100 x 100 box centred on 0, 0, the disc's size.
+QPainterPath triangle(qreal tipX, qreal baseX, qreal half) {
+  QPainterPath path;
+  path.moveTo(baseX, -half);
+  path.lineTo(tipX, 0);
+  path.lineTo(baseX, half);
+  path.closeSubpath();
+  // Round the corners a little so they don't sparkle at small sizes.
+  QPainterPathStroker round;
+  round.setWidth(4);
+  round.setJoinStyle(Qt::RoundJoin);
+  return path.united(round.createStroke(path)).simplified();
+}
+
+QPainterPath playGlyph() {
+  return triangle(25, -14, 21);
+}
+
+QPainterPath pauseGlyph() {
+  QPainterPath path;
+  path.addRoundedRect(QRectF(-17, -20, 12, 40), 3, 3);
+  path.addRoundedRect(QRectF(5, -20, 12, 40), 3, 3);
+  return path;
+}
+
+QPainterPath fastFwdGlyph() {
+  return triangle(-1, -25, 19).united(triangle(25, 1, 19));
+}
+
+QPainterPath reverseGlyph() {
+  return QTransform::fromScale(-1, 1).map(fastFwdGlyph());
+}
+
+QPainterPath loopGlyph() {
+  // Two rounded halves of a loop, each ending in an arrowhead.
+  QPainterPath upper;
+  upper.moveTo(-26, 8);
+  upper.lineTo(-26, -4);
+  upper.quadTo(-26, -16, -14, -16);
+  upper.lineTo(8, -16);
+  QPainterPathStroker pen;
+  pen.setWidth(8.5);
+  pen.setCapStyle(Qt::FlatCap);
+  pen.setJoinStyle(Qt::RoundJoin);
+  QPainterPath half = pen.createStroke(upper);
+  QPainterPath head;
+  head.moveTo(7, -29);
+  head.lineTo(28, -16);
+  head.lineTo(7, -3);
+  head.closeSubpath();
+  half = half.united(head);
+  QPainterPath rounded;
+  rounded.addEllipse(QPointF(-26, 8), 4.25, 4.25);
+  half = half.united(rounded);
+  return half.united(QTransform::fromScale(-1, -1).map(half)).simplified();
+}
+
+enum class tFace { Main, Off, Lit };
+
+QImage transportButton(int size, tFace face, bool pressed, const QPainterPath &glyph) {
+  QImage img = canvas(size, size);
+  QPainter p(&img);
+  prepare(p);
+  const qreal d = size - 4;
+  const qreal o = pressed ? 2 : 1;
+  const QRectF disc(o, o, d, d);
+
+  // Shadow: pressed buttons sit lower, so it shrinks.
+  if (pressed) {
+    p.setBrush(withAlpha(kShadow, 60));
+    p.drawEllipse(disc.translated(0, 0.8));
+  } else {
+    p.setBrush(withAlpha(kShadow, 35));
+    p.drawEllipse(disc.adjusted(-0.5, 1, 0.5, 2));
+    p.setBrush(withAlpha(kShadow, 60));
+    p.drawEllipse(disc.translated(0, 1));
+  }
+
+  QColor rim, top, bottom, ink;
+  switch (face) {
+  case tFace::Main:
+    rim = kAmberRim;
+    top = kAmberLight;
+    bottom = kAmberDeep;
+    ink = kIndigoDeep;
+    break;
+  case tFace::Off:
+    rim = kIndigoDeep;
+    top = QColor(0x56, 0x48, 0x9e);
+    bottom = QColor(0x2a, 0x25, 0x66);
+    ink = QColor(0xc4, 0xbc, 0xe6);
+    break;
+  case tFace::Lit:
+    rim = kAmberDeep;
+    top = QColor(0x66, 0x52, 0xb4);
+    bottom = QColor(0x33, 0x2b, 0x78);
+    ink = kAmber;
+    break;
+  }
+  if (pressed) {
+    top = top.darker(face == tFace::Main ? 110 : 118);
+    bottom = bottom.darker(110);
+    ink = ink.darker(106);
+  }
+
+  p.setBrush(rim);
+  p.drawEllipse(disc);
+  const QRectF body = disc.adjusted(1, 1, -1, -1);
+  p.setBrush(vertical(body.top(), body.bottom(), top, bottom));
+  p.drawEllipse(body);
+
+  // Light bouncing back onto the lower rim.
+  QRadialGradient bounce(QPointF(body.center().x(), body.bottom()), d * 0.5);
+  bounce.setColorAt(0, withAlpha(kWhite, face == tFace::Main ? 70 : 40));
+  bounce.setColorAt(1, withAlpha(kWhite, 0));
+  p.setBrush(bounce);
+  p.drawEllipse(body);
+
+  if (face == tFace::Lit) {
+    QRadialGradient glow(body.center(), d * 0.45);
+    glow.setColorAt(0, withAlpha(kAmber, 90));
+    glow.setColorAt(1, withAlpha(kAmber, 0));
+    p.setBrush(glow);
+    p.drawEllipse(body);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(withAlpha(kAmber, 210), 1.0));
+    p.drawEllipse(body.adjusted(0.5, 0.5, -0.5, -0.5));
+    p.setPen(Qt::NoPen);
+  }
+
+  QTransform place;
+  place.translate(disc.center().x(), disc.center().y());
+  place.scale(d / 100, d / 100);
+  const QPainterPath mark = place.map(glyph);
+  // Light ink is cut into the face (shadow above); dark ink is pressed in
+  // (highlight below).
+  if (face == tFace::Main) {
+    p.setBrush(withAlpha(kWhite, pressed ? 60 : 90));
+    p.drawPath(mark.translated(0, 0.8));
+  } else {
+    p.setBrush(withAlpha(QColor(0, 0, 0), 90));
+    p.drawPath(mark.translated(0, -0.6));
+  }
+  if (face == tFace::Lit)
+    p.setBrush(vertical(mark.boundingRect().top(), mark.boundingRect().bottom(),
+                        QColor(0xff, 0xdc, 0x96), ink));
+  else
+    p.setBrush(ink);
+  p.drawPath(mark);
+
+  // Gloss over the upper half.
+  const QRectF gloss(body.left() + d * 0.14, body.top() + d * 0.03, d * 0.72 - 2, d * 0.48);
+  QLinearGradient sheen(gloss.topLeft(), gloss.bottomLeft());
+  sheen.setColorAt(0, withAlpha(kWhite, pressed ? 70 : face == tFace::Main ? 150 : 110));
+  sheen.setColorAt(1, withAlpha(kWhite, 0));
+  p.setBrush(sheen);
+  p.drawEllipse(gloss);
+  return img;
+}
+
 bool save(const QImage &img, const QDir &dir, const QString &name) {
   const QString path = dir.filePath(name);
   // Straight alpha for the file; pictures that are opaque anyway lose the
@@ -791,6 +1017,33 @@ int main(int argc, char **argv) {
   for (const auto &icon : icons) {
     ok &= save(icon.draw(16), dir, QString::fromLatin1(icon.name) + ".png");
     ok &= save(icon.draw(32), dir, QString::fromLatin1(icon.name) + "@2x.png");
+  }
+  const QImage track = sliderTrack();
+  ok &= save(cut(track, 0, 10), dir, "slider-left.png");
+  ok &= save(cut(track, 10, 110), dir, "slider-center.png");
+  ok &= save(cut(track, 120, 10), dir, "slider-right.png");
+  ok &= save(sliderNib(false), dir, "slider-nib.png");
+  ok &= save(sliderNib(true), dir, "slider-nib-selected.png");
+
+  const struct {
+    const char *name;
+    int size;
+    tFace face;
+    QPainterPath (*glyph)();
+  } buttons[] = {
+      {"btn-play", 44, tFace::Main, playGlyph},
+      {"btn-pause", 44, tFace::Main, pauseGlyph},
+      {"btn-reverse", 32, tFace::Off, reverseGlyph},
+      {"btn-reverse-on", 32, tFace::Lit, reverseGlyph},
+      {"btn-fastfwd", 32, tFace::Off, fastFwdGlyph},
+      {"btn-fastfwd-on", 32, tFace::Lit, fastFwdGlyph},
+      {"btn-loop", 32, tFace::Off, loopGlyph},
+      {"btn-loop-on", 32, tFace::Lit, loopGlyph},
+  };
+  for (const auto &b : buttons) {
+    const QString name = QString::fromLatin1(b.name);
+    ok &= save(transportButton(b.size, b.face, false, b.glyph()), dir, name + "-up.png");
+    ok &= save(transportButton(b.size, b.face, true, b.glyph()), dir, name + "-down.png");
   }
   return ok ? 0 : 1;
 }

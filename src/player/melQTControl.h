@@ -1,0 +1,107 @@
+#pragma once
+
+#include "melErrors.h"
+
+#include <QRect>
+#include <QString>
+#include <QVariant>
+#include <QWidget>
+
+#include <cstdint>
+#include <memory>
+
+// Four-character codes of the movie control's events and parameters.
+constexpr uint32_t FourCC(const char (&aCode)[5]) {
+  return (uint32_t(uint8_t(aCode[0])) << 24) | (uint32_t(uint8_t(aCode[1])) << 16) |
+         (uint32_t(uint8_t(aCode[2])) << 8) | uint32_t(uint8_t(aCode[3]));
+}
+inline constexpr uint32_t cQTStat = FourCC("stat");
+inline constexpr uint32_t cQTRate = FourCC("rate");
+inline constexpr uint32_t cQTAudi = FourCC("audi");
+inline constexpr uint32_t cQTCvol = FourCC("cvol");
+inline constexpr uint32_t cQTTime = FourCC("time");
+inline constexpr uint32_t cQTCtim = FourCC("ctim");
+inline constexpr uint32_t cQTPrgs = FourCC("prgs");
+inline constexpr uint32_t cQTMend = FourCC("mend");
+
+// A failing call on the movie.
+class EQTError : public EMelError {
+public:
+  using EMelError::EMelError;
+};
+
+// What an event hands its handler.
+class tQTEventC {
+public:
+  uint32_t EventID() const { return mEventID; }
+  QVariant GetParam(uint32_t aCode) const;
+  // Positive when the parameters may be read.
+  int Guard() const { return mGuard; }
+
+  uint32_t mEventID = 0;
+  int mGuard = 1;
+  double mRate = 0; // the 'rate' parameter
+};
+
+class TQTControl;
+
+// The loaded movie. Times count in milliseconds (time scale 1000).
+class TQTMovie {
+public:
+  virtual ~TQTMovie() = default;
+  virtual void AddEventListener(uint32_t aEventClass, uint32_t aEventID) = 0;
+  virtual void RemoveAllEventListeners() = 0;
+  virtual void Play(double aRate) = 0;
+  virtual void Stop() = 0;
+  virtual void SetRate(float aRate) = 0;
+  virtual float Rate() const = 0;
+  virtual int64_t Time() const = 0;
+  virtual int TimeScale() const = 0;
+  virtual int64_t Duration() const = 0;
+  // The picture's size, at the origin.
+  virtual QRect Bounds() const = 0;
+  // On while fast forward or reverse play: the sound is off then.
+  virtual void SetSwitch(bool aOn) = 0;
+  virtual void Rewind() = 0;
+  virtual void PreReverse() = 0;
+  virtual void EndOfPlay() = 0;
+  // Moves to a time (exact), keeping the rate.
+  virtual void SetTime(int64_t /*aTime*/) {}
+};
+
+struct tQTOptionsC {
+  // No picture and no sound: the engine runs with vo=null and ao=null.
+  bool mHeadless = false;
+  // Further engine options (name, value), set before initialisation and
+  // after the control's own, which they override.
+  QList<std::pair<QString, QString>> mEngineOptions;
+};
+
+// The movie control: one movie at a time, drawn in the widget with a 16-pixel
+// position bar below the picture.
+class TQTControl : public QWidget {
+  Q_OBJECT
+public:
+  explicit TQTControl(QWidget *aParent = nullptr, tQTOptionsC aOptions = {});
+  ~TQTControl() override;
+
+  void QuickTimeInitialize();
+  void QuickTimeTerminate();
+
+  // A path loads that movie, paused; the empty text unloads it. Raises
+  // EQTError when the file cannot be loaded (then there is no movie).
+  void SetURL(const QString &aPath);
+  QString URL() const;
+  // The loaded movie, or none.
+  TQTMovie *Movie() const;
+
+signals:
+  // Raised on the main thread for each registered pair; rate events arrive
+  // inside the call that changed the rate.
+  void OnQTEvent(TQTControl *aSender, uint32_t aEventClass, uint32_t aEventID, int aPhase,
+                 tQTEventC *aEvent, bool *aCancel);
+
+private:
+  class tImplC;
+  std::unique_ptr<tImplC> mImpl;
+};

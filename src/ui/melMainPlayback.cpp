@@ -1,0 +1,436 @@
+// Playback in the main window: opening episodes, the transport, the speed
+// slider, the movie's events, the time display and the command queue.
+#include "melApplications.h"
+#include "melCatalog.h"
+#include "melCatalogListView.h"
+#include "melImageSlider32.h"
+#include "melMain.h"
+#include "melMessages.h"
+#include "melPaths.h"
+#include "melQTControl.h"
+#include "melScreenSaver.h"
+#include "ui_melMain.h"
+
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QTimer>
+#include <QUrl>
+
+#include <array>
+#include <cmath>
+
+namespace {
+
+constexpr std::array<double, 5> cSpeeds = {0.6, 0.8, 1.0, 1.1, 1.2};
+constexpr double cFastRate = 2.0;
+constexpr double cReverseRate = -2.0;
+constexpr int cStrip = 16; // the position bar under the picture
+
+bool FileExists(const QString &aResolvedPath) {
+  return QFileInfo(LocalPath(aResolvedPath)).isFile();
+}
+
+} // namespace
+
+QString PlayTimeText(qint64 aSeconds) {
+  const qint64 minutes = aSeconds / 60;
+  const qint64 seconds = aSeconds % 60;
+  if (minutes < 60)
+    return QStringLiteral("%1:%2")
+        .arg(minutes, 2, 10, QChar(u'0'))
+        .arg(seconds, 2, 10, QChar(u'0'));
+  return QStringLiteral("%1:%2:%3")
+      .arg(minutes / 60)
+      .arg(minutes % 60, 2, 10, QChar(u'0'))
+      .arg(seconds, 2, 10, QChar(u'0'));
+}
+
+namespace {
+
+tFileItemC *EpisodeOf(tCatalogItemC *aItem) {
+  return aItem && !aItem->IsCategory() ? static_cast<tFileItemC *>(aItem) : nullptr;
+}
+
+QPixmap Picture(const char *aName) {
+  return QPixmap(QStringLiteral(":/assets/%1.png").arg(QLatin1String(aName)));
+}
+
+} // namespace
+
+void TMain::SetUpPlayback() {
+  SetUpCommandQueue(FCommandQueue);
+  FScreenSaver = std::make_unique<tScreenSaverC>();
+
+  tQTOptionsC options;
+  options.mHeadless = !qEnvironmentVariableIsEmpty("MELODRA_NO_VIDEO_OUTPUT");
+  fQTControl = new TQTControl(ui->fMoviePnl, options);
+  fQTControl->hide();
+  connect(fQTControl, &TQTControl::OnQTEvent, this,
+          [this](TQTControl *aSender, uint32_t aClass, uint32_t aID, int aPhase, tQTEventC *aEvent,
+                 bool *aCancel) {
+            Guarded([&] { fQTControlQTEvent(aSender, aClass, aID, aPhase, aEvent, aCancel); });
+          });
+  ui->fMoviePnl->installEventFilter(this);
+  ui->fControlPnl->installEventFilter(this);
+
+  const struct {
+    TImageButton *mButton;
+    const char *mUp;
+    const char *mDown;
+    void (TMain::*mClick)();
+  } buttons[] = {
+      {ui->fPlayBtn, "btn-play-up", "btn-play-down", &TMain::fPlayBtnClick},
+      {ui->fPauseBtn, "btn-pause-up", "btn-pause-down", &TMain::fPauseBtnClick},
+      {ui->fRewindOnBtn, "btn-reverse-up", "btn-reverse-down", &TMain::fRewindOnBtnClick},
+      {ui->fRewindOffBtn, "btn-reverse-on-up", "btn-reverse-on-down", &TMain::fRewindOffBtnClick},
+      {ui->fFastFwdOnBtn, "btn-fastfwd-up", "btn-fastfwd-down", &TMain::fFastFwdOnBtnClick},
+      {ui->fFastFwdOffBtn, "btn-fastfwd-on-up", "btn-fastfwd-on-down", &TMain::fFastFwdOffBtnClick},
+      {ui->fLoopOnBtn, "btn-loop-up", "btn-loop-down", &TMain::fLoopOnBtnClick},
+      {ui->fLoopOffBtn, "btn-loop-on-up", "btn-loop-on-down", &TMain::fLoopOffBtnClick},
+  };
+  for (const auto &button : buttons) {
+    button.mButton->SetPictures(Picture(button.mUp), Picture(button.mDown));
+    connect(button.mButton, &QAbstractButton::clicked, this,
+            [this, click = button.mClick] { Guarded([&] { (this->*click)(); }); });
+  }
+
+  TImageSlider32 &slider = *ui->fRateSlider;
+  QPen tickPen(QColor(115, 115, 115));
+  slider.SetTickPen(tickPen);
+  slider.SetStart(0);
+  slider.SetStop(4);
+  slider.SetTickSize(1);
+  slider.SetPosition(2);
+  slider.SetLeftImg(QImage(QStringLiteral(":/assets/slider-left.png")));
+  slider.SetRightImg(QImage(QStringLiteral(":/assets/slider-right.png")));
+  slider.SetCenterImg(QImage(QStringLiteral(":/assets/slider-center.png")));
+  slider.SetNibImg(QImage(QStringLiteral(":/assets/slider-nib.png")));
+  slider.SetNibSelectedImg(QImage(QStringLiteral(":/assets/slider-nib-selected.png")));
+  connect(&slider, &TImageSlider32::OnChange, this, [this](TImageSlider32 *aSender, int aPosition) {
+    Guarded([&] { fRateSliderChange(aSender, aPosition); });
+  });
+
+  fPlayTimer = new QTimer(this);
+  fPlayTimer->setInterval(250);
+  connect(fPlayTimer, &QTimer::timeout, this, [this] { Guarded([this] { fPlayTimerTimer(); }); });
+  fQueueTimer = new QTimer(this);
+  fQueueTimer->setInterval(50);
+  connect(fQueueTimer, &QTimer::timeout, this, [this] { Guarded([this] { fQueueTimerTimer(); }); });
+
+  TCatalogListView &episodes = *ui->fContentLv;
+  connect(&episodes, &QTreeWidget::itemDoubleClicked, this,
+          [this] { Guarded([this] { fContentLvDblClick(); }); });
+  connect(&episodes, &TCatalogListView::RowSelected, this,
+          [this](TCatalogListView *, QTreeWidgetItem *aItem) {
+            Guarded([&] { fContentLvSelectItem(aItem); });
+          });
+}
+
+void TMain::OpenEpisode(tFileItemC *aEpisode) {
+  if (!aEpisode)
+    return;
+  fQTControl->show();
+  ui->fLogoImg->hide();
+  ui->fTitleLbl->setText(CurrentApplication().mName + QStringLiteral(" (") + aEpisode->mName +
+                         u')');
+  // A file the control cannot load leaves no movie; the rest still runs.
+  try {
+    fQTControl->SetURL(QString());
+    fQTControl->SetURL(LocalPath(aEpisode->mFilename));
+  } catch (const EMelError &) {
+  }
+  if (TQTMovie *movie = fQTControl->Movie()) {
+    for (const auto &[eventClass, eventID] : {std::pair{cQTStat, cQTRate},
+                                              {cQTAudi, cQTCvol},
+                                              {cQTTime, cQTCtim},
+                                              {cQTPrgs, cQTCtim},
+                                              {cQTStat, cQTMend}})
+      movie->AddEventListener(eventClass, eventID);
+  }
+  FCurrentPath = aEpisode->GetPath();
+  UpdateTimeLabels();
+  PlaceMovie();
+}
+
+void TMain::PlaceMovie() {
+  TQTMovie *movie = fQTControl ? fQTControl->Movie() : nullptr;
+  if (!movie)
+    return;
+  const QRect bounds = movie->Bounds();
+  const int areaWidth = ui->fMoviePnl->width();
+  const int areaHeight = ui->fMoviePnl->height() - cStrip;
+  if (bounds.width() <= 0 || bounds.height() <= 0 || areaHeight <= 0) {
+    // No picture (a sound-only file): the bar alone, along the bottom.
+    fQTControl->setGeometry(0, ui->fMoviePnl->height() - cStrip, areaWidth, cStrip);
+    return;
+  }
+  // Contain fit, halves to even, then the strip under the picture.
+  const int fitWidth = int(std::nearbyint(double(areaHeight) / bounds.height() * bounds.width()));
+  QRect picture;
+  if (areaWidth >= fitWidth) {
+    picture = QRect((areaWidth - fitWidth) / 2, 0, fitWidth, areaHeight);
+  } else {
+    const int fitHeight = int(std::nearbyint(double(areaWidth) / bounds.width() * bounds.height()));
+    picture = QRect(0, (areaHeight - fitHeight) / 2, areaWidth, fitHeight);
+  }
+  fQTControl->setGeometry(picture.left(), picture.top(), picture.width(),
+                          picture.height() + cStrip);
+}
+
+void TMain::CenterControlPanel() {
+  QWidget &middle = *ui->fMiddleControlPnl;
+  middle.move((ui->fControlPnl->width() - middle.width()) / 2,
+              (ui->fControlPnl->height() - middle.height()) / 2);
+  middle.raise();
+}
+
+void TMain::fPlayBtnClick() {
+  TQTMovie *movie = fQTControl->Movie();
+  if (!movie)
+    return;
+  movie->Play(FRate);
+  movie->SetSwitch(false);
+}
+
+void TMain::fPauseBtnClick() {
+  if (TQTMovie *movie = fQTControl->Movie())
+    movie->Stop();
+}
+
+void TMain::fRewindOnBtnClick() {
+  TQTMovie *movie = fQTControl->Movie();
+  if (!movie)
+    return;
+  movie->PreReverse();
+  movie->SetRate(float(cReverseRate));
+  movie->SetSwitch(true);
+  FPlayState = psReverse;
+  UpdateButtons();
+}
+
+void TMain::fRewindOffBtnClick() {
+  TQTMovie *movie = fQTControl->Movie();
+  if (!movie)
+    return;
+  movie->Play(FRate);
+  FPlayState = psPlaying;
+  movie->SetSwitch(false);
+  UpdateButtons();
+}
+
+void TMain::fFastFwdOnBtnClick() {
+  TQTMovie *movie = fQTControl->Movie();
+  if (!movie)
+    return;
+  movie->Play(cFastRate);
+  movie->SetRate(float(cFastRate));
+  movie->SetSwitch(true);
+  FPlayState = psFastForward;
+  UpdateButtons();
+}
+
+void TMain::fFastFwdOffBtnClick() {
+  if (TQTMovie *movie = fQTControl->Movie()) {
+    movie->Play(FRate);
+    FPlayState = psPlaying;
+    movie->SetSwitch(false);
+  }
+  UpdateButtons();
+}
+
+void TMain::fLoopOnBtnClick() {
+  FLoop = true;
+  UpdateButtons();
+}
+
+void TMain::fLoopOffBtnClick() {
+  FLoop = false;
+  UpdateButtons();
+}
+
+void TMain::fRateSliderChange(TImageSlider32 *, int aNewPosition) {
+  if (aNewPosition < 0 || aNewPosition >= int(cSpeeds.size()))
+    throw EMelError(QStringLiteral("Range check error: speed position %1").arg(aNewPosition));
+  FRate = cSpeeds[size_t(aNewPosition)];
+  if (FPlayState == psPlaying) {
+    if (TQTMovie *movie = fQTControl->Movie())
+      movie->SetRate(float(FRate));
+  }
+}
+
+void TMain::fPlayTimerTimer() {
+  UpdateTimeLabels();
+}
+
+void TMain::UpdateTimeLabels() {
+  TQTMovie *movie = fQTControl ? fQTControl->Movie() : nullptr;
+  if (!movie)
+    return;
+  const double scale = movie->TimeScale() > 0 ? movie->TimeScale() : 1000;
+  ui->fProgressLbl->setText(PlayTimeText(qint64(std::nearbyint(double(movie->Time()) / scale))));
+  ui->fTotalLbl->setText(PlayTimeText(qint64(std::nearbyint(double(movie->Duration()) / scale))));
+}
+
+void TMain::UpdateButtons() {
+  struct tStateC {
+    bool mPlay, mTimer, mRewindOn, mFastFwdOn;
+  };
+  static const tStateC cStates[] = {
+      {true, false, true, true},  // stopped
+      {false, true, true, true},  // playing
+      {false, true, true, false}, // fast forward
+      {false, true, false, true}, // reverse
+  };
+  if (FPlayState < std::size(cStates)) {
+    const tStateC &state = cStates[FPlayState];
+    ui->fPlayBtn->setVisible(state.mPlay);
+    ui->fPauseBtn->setVisible(!state.mPlay);
+    if (state.mTimer && !fPlayTimer->isActive())
+      fPlayTimer->start();
+    else if (!state.mTimer)
+      fPlayTimer->stop();
+    ui->fRewindOnBtn->setVisible(state.mRewindOn);
+    ui->fRewindOffBtn->setVisible(!state.mRewindOn);
+    ui->fFastFwdOnBtn->setVisible(state.mFastFwdOn);
+    ui->fFastFwdOffBtn->setVisible(!state.mFastFwdOn);
+  }
+  ui->fLoopOffBtn->setVisible(FLoop);
+  ui->fLoopOnBtn->setVisible(!FLoop);
+  // The screen saver stays off only while a movie plays at normal speed.
+  FScreenSaver->SetInhibited(FPlayState == psPlaying);
+}
+
+void TMain::fQTControlQTEvent(TQTControl *, uint32_t, uint32_t, int, tQTEventC *aEvent, bool *) {
+  TQTMovie *movie = fQTControl->Movie();
+  switch (aEvent->EventID()) {
+  case cQTRate:
+    if (aEvent->Guard() > 0) {
+      const double rate = aEvent->GetParam(cQTRate).toDouble();
+      const long rounded = std::lrint(rate); // halves to even
+      if (rounded >= 1) {
+        if (rate == 1.0 && FRate != 1.0)
+          EnqueueCommand(qkSetRate, nullptr);
+        FPlayState = psPlaying;
+      } else if (rounded == 0) {
+        FPlayState = psStopped;
+      }
+    }
+    if (movie)
+      movie->SetSwitch(false);
+    break;
+  case cQTCtim:
+    if (!fPlayTimer->isActive())
+      UpdateTimeLabels();
+    break;
+  case cQTMend:
+    if (FLoop) {
+      if (movie)
+        movie->Rewind();
+      EnqueueCommand(qkPlay, nullptr);
+    } else if (tFileItemC *next = NextPlayableEpisode(FCurrentPath)) {
+      EnqueueCommand(qkClose, next);
+      EnqueueCommand(qkOpen, next);
+      EnqueueCommand(qkPlay, nullptr);
+      FPlayState = psPlaying;
+      TCatalogListView &episodes = *ui->fContentLv;
+      for (int i = 0; i < episodes.RowCount(); ++i) {
+        const tFileItemC *row = EpisodeOf(episodes.RowData(i));
+        if (row && episodes.RowCaption(i) == next->mName && row->mParent == next->mParent) {
+          episodes.SelectRow(i);
+          episodes.scrollToItem(episodes.topLevelItem(i));
+        }
+      }
+    } else {
+      FPlayState = psStopped;
+      if (movie)
+        movie->EndOfPlay();
+    }
+    break;
+  default: break;
+  }
+  UpdateButtons();
+}
+
+tFileItemC *TMain::NextPlayableEpisode(const QString &aPath) const {
+  // Sheets and episodes not on disk in between are passed over: queueing
+  // them would leave a play pending for ever.
+  tFileItemC *next = FCatalog ? EpisodeOf(FCatalog->FindNextFile(aPath)) : nullptr;
+  while (next && !(next->mStatus == esDownloaded && next->mFileType == QLatin1String("Movie") &&
+                   FileExists(next->mFilename)))
+    next = EpisodeOf(FCatalog->FindNextFile(next->GetPath()));
+  return next;
+}
+
+void TMain::fContentLvDblClick() {
+  const int row = ui->fContentLv->SelectedRow();
+  tFileItemC *episode = row < 0 ? nullptr : EpisodeOf(ui->fContentLv->RowData(row));
+  if (!episode || episode->mStatus != esDownloaded)
+    return;
+  if (episode->mFileType == QLatin1String("Movie") && FileExists(episode->mFilename)) {
+    fPlayTimer->stop();
+    EnqueueCommand(qkClose, episode);
+    EnqueueCommand(qkOpen, episode);
+    EnqueueCommand(qkPlay, nullptr);
+  } else if (episode->mFileType == QLatin1String("PDF") && FileExists(episode->mFilename)) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(LocalPath(episode->mFilename)));
+  }
+  UpdateButtons();
+}
+
+void TMain::fContentLvSelectItem(QTreeWidgetItem *aItem) {
+  tFileItemC *episode = EpisodeOf(TCatalogListView::ItemData(aItem));
+  if (episode && episode->mStatus == esDownloaded && episode->mFileType == QLatin1String("Movie") &&
+      FileExists(episode->mFilename) && FPlayState == psStopped) {
+    // The movie is loaded paused, as a preview.
+    EnqueueCommand(qkClose, episode);
+    EnqueueCommand(qkOpen, episode);
+  }
+}
+
+void TMain::EnqueueCommand(uint8_t aKind, tFileItemC *aEpisode) {
+  ::EnqueueCommand(FCommandQueue, aKind, aEpisode, FCatalog ? FCatalog->Tree() : nullptr);
+}
+
+bool TMain::ProcessNextCommand() {
+  if (FCommandQueue.Count() == 0)
+    return false;
+  tQueueItemC &command = *FCommandQueue.ObjectAt(0);
+  // Commands queued meanwhile may drop this one; its episode lives on.
+  const std::shared_ptr<const void> tree = command.mTree;
+  try {
+    switch (command.mKind) {
+    case qkClose:
+      if (TQTMovie *movie = fQTControl->Movie()) {
+        movie->RemoveAllEventListeners();
+        fQTControl->SetURL(QString());
+      }
+      break;
+    case qkOpen: OpenEpisode(command.mData); break;
+    case qkPlay:
+      if (command.mData)
+        OpenEpisode(command.mData);
+      if (!fQTControl->Movie())
+        return false; // pending: tried again at the next tick
+      fQTControl->Movie()->Play(FRate);
+      FPlayState = psPlaying;
+      UpdateButtons();
+      break;
+    case qkSetRate:
+      if (TQTMovie *movie = fQTControl->Movie())
+        movie->SetRate(float(FRate));
+      break;
+    default: break;
+    }
+  } catch (...) {
+    // A failing command counts as done.
+  }
+  // The head may have been dropped by a command queued meanwhile.
+  if (FCommandQueue.Count() > 0 && FCommandQueue.ObjectAt(0) == &command)
+    FCommandQueue.Delete(0);
+  return true;
+}
+
+void TMain::fQueueTimerTimer() {
+  while (FCommandQueue.Count() > 0 && ProcessNextCommand()) {
+  }
+}

@@ -1,0 +1,227 @@
+#include "melApplications.h"
+#include "melCatalog.h"
+#include "melCatalogListView.h"
+#include "melImageButton.h"
+#include "melImageSlider32.h"
+#include "melLogging.h"
+#include "melMain.h"
+#include "melQTControl.h"
+#include "melTestEnv.h"
+#include "melUiTestSupport.h"
+
+#include <QDesktopServices>
+#include <QLabel>
+#include <QProcess>
+#include <QTest>
+#include <QUrl>
+
+namespace {
+
+// Short clips, made once per test program.
+const QString &ClipFolder() {
+  static QTemporaryDir folder;
+  static bool made = false;
+  if (!made) {
+    made = true;
+    for (const char *name : {"first", "second"}) {
+      QProcess::execute(QStringLiteral("ffmpeg"),
+                        {QStringLiteral("-y"),
+                         QStringLiteral("-loglevel"),
+                         QStringLiteral("error"),
+                         QStringLiteral("-f"),
+                         QStringLiteral("lavfi"),
+                         QStringLiteral("-i"),
+                         QStringLiteral("testsrc2=size=160x120:rate=25"),
+                         QStringLiteral("-f"),
+                         QStringLiteral("lavfi"),
+                         QStringLiteral("-i"),
+                         QStringLiteral("sine=frequency=440:sample_rate=44100"),
+                         QStringLiteral("-t"),
+                         QStringLiteral("1.2"),
+                         QStringLiteral("-c:v"),
+                         QStringLiteral("libx264"),
+                         QStringLiteral("-preset"),
+                         QStringLiteral("ultrafast"),
+                         QStringLiteral("-pix_fmt"),
+                         QStringLiteral("yuv420p"),
+                         QStringLiteral("-c:a"),
+                         QStringLiteral("aac"),
+                         QStringLiteral("-shortest"),
+                         folder.filePath(QStringLiteral("%1.mp4").arg(QLatin1String(name)))});
+    }
+  }
+  static const QString path = folder.path() + u'/';
+  return path;
+}
+
+class PlaybackTest : public TTempHomeTest {
+protected:
+  void SetUp() override {
+    TTempHomeTest::SetUp();
+    OpenTestLog();
+    mApplication = DefaultApplication();
+    SetCurrentApplication(mApplication.get());
+    const QByteArray clips = ClipFolder().toUtf8();
+    WriteFile(HomeFile(QStringLiteral("sheet.pdf")), "%PDF-1.4\n");
+    WriteFile(
+        HomeFile(QStringLiteral("Catalog.xml")),
+        "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<Catalog version=\"1.0\">"
+        "<Category name=\"Guitar\"><Category name=\"Blues\"><Category name=\"Basics\">"
+        "<File name=\"First\"><Filename>" +
+            clips +
+            "first.mp4</Filename>"
+            "<FileType>Movie</FileType></File>"
+            "<File name=\"Second\"><Filename>" +
+            clips +
+            "second.mp4</Filename>"
+            "<FileType>Movie</FileType></File>"
+            "<File name=\"Sheet\"><Filename>sheet.pdf</Filename><FileType>PDF</FileType></File>"
+            "</Category></Category></Category></Catalog>");
+    mWindow = std::make_unique<TMain>();
+    mWindow->show();
+    ASSERT_TRUE(WaitFor([this] { return mWindow->DeferredStartDone(); }));
+    Rows().SelectRow(-1);
+    Select(QStringLiteral("Guitar"), 0);
+  }
+  void TearDown() override {
+    mWindow.reset();
+    SetCurrentApplication(nullptr);
+    TTempHomeTest::TearDown();
+  }
+  TCatalogListView &Rows() {
+    return *mWindow->findChild<TCatalogListView *>(QStringLiteral("fContentLv"));
+  }
+  void Select(const QString &aCaption, int aColumn) {
+    TCatalogListView &list = *mWindow->CategoryColumn(aColumn);
+    for (int i = 0; i < list.RowCount(); ++i) {
+      if (list.RowCaption(i) == aCaption)
+        list.SelectRow(i);
+    }
+  }
+  int RowOf(const QString &aCaption) {
+    for (int i = 0; i < Rows().RowCount(); ++i) {
+      if (Rows().RowCaption(i) == aCaption)
+        return i;
+    }
+    return -1;
+  }
+  void DoubleClick(const QString &aCaption) {
+    Rows().SelectRow(RowOf(aCaption));
+    emit Rows().itemDoubleClicked(Rows().topLevelItem(RowOf(aCaption)), 0);
+  }
+  void Click(const char *aButton) {
+    auto *button = mWindow->findChild<TImageButton *>(QString::fromLatin1(aButton));
+    ASSERT_TRUE(button->isVisible()) << aButton;
+    button->click();
+  }
+  bool Shown(const char *aButton) {
+    return mWindow->findChild<TImageButton *>(QString::fromLatin1(aButton))->isVisible();
+  }
+  TQTMovie *Movie() { return mWindow->MovieControl()->Movie(); }
+  bool WaitForState(uint8_t aState) {
+    return WaitFor([this, aState] { return mWindow->PlayState() == aState; }, 8000);
+  }
+  bool WaitForPath(const char *aPath) {
+    return WaitFor([this, aPath] { return mWindow->CurrentPath() == QString::fromUtf8(aPath); });
+  }
+
+  std::unique_ptr<tApplicationC> mApplication;
+  std::unique_ptr<TMain> mWindow;
+};
+
+TEST_F(PlaybackTest, SelectingAMovieLoadsItPausedAndPlayAndPauseFollowTheRate) {
+  Rows().SelectRow(RowOf(QStringLiteral("First")));
+  ASSERT_TRUE(WaitFor([this] { return Movie() != nullptr; }));
+  EXPECT_EQ(mWindow->PlayState(), TMain::psStopped);
+  EXPECT_EQ(mWindow->CurrentPath(), QStringLiteral("\\Guitar\\Blues\\Basics\\First"));
+  EXPECT_TRUE(Shown("fPlayBtn"));
+  Click("fPlayBtn");
+  EXPECT_EQ(mWindow->PlayState(), TMain::psPlaying); // set by the rate event inside Play
+  EXPECT_TRUE(Shown("fPauseBtn"));
+  EXPECT_FALSE(Shown("fPlayBtn"));
+  Click("fPauseBtn");
+  EXPECT_EQ(mWindow->PlayState(), TMain::psStopped);
+  EXPECT_TRUE(Shown("fPlayBtn"));
+  // Another selection while stopped previews that one instead.
+  Rows().SelectRow(RowOf(QStringLiteral("Second")));
+  EXPECT_TRUE(WaitForPath("\\Guitar\\Blues\\Basics\\Second"));
+}
+
+TEST_F(PlaybackTest, ARateOfOneWhileSlowIsTurnedIntoTheChosenSpeed) {
+  DoubleClick(QStringLiteral("First"));
+  ASSERT_TRUE(WaitForState(TMain::psPlaying));
+  auto *slider = mWindow->findChild<TImageSlider32 *>(QStringLiteral("fRateSlider"));
+  emit slider->OnChange(slider, 1);
+  EXPECT_DOUBLE_EQ(mWindow->ChosenRate(), 0.8);
+  EXPECT_FLOAT_EQ(Movie()->Rate(), 0.8f);
+  Movie()->SetRate(1.0f);
+  ASSERT_EQ(mWindow->CommandQueue().Count(), 1);
+  EXPECT_EQ(mWindow->CommandQueue().ObjectAt(0)->mKind, qkSetRate);
+  EXPECT_TRUE(WaitFor([this] { return Movie()->Rate() == 0.8f; }));
+  EXPECT_EQ(mWindow->PlayState(), TMain::psPlaying);
+}
+
+TEST_F(PlaybackTest, FastForwardAndReverseKeepTheirStates) {
+  DoubleClick(QStringLiteral("First"));
+  ASSERT_TRUE(WaitForState(TMain::psPlaying));
+  Click("fFastFwdOnBtn");
+  EXPECT_EQ(mWindow->PlayState(), TMain::psFastForward);
+  EXPECT_TRUE(Shown("fFastFwdOffBtn"));
+  Click("fFastFwdOffBtn");
+  EXPECT_EQ(mWindow->PlayState(), TMain::psPlaying);
+  Click("fRewindOnBtn");
+  EXPECT_EQ(mWindow->PlayState(), TMain::psReverse);
+  EXPECT_TRUE(Shown("fRewindOffBtn"));
+  EXPECT_FALSE(Shown("fRewindOnBtn"));
+  Click("fRewindOffBtn");
+  EXPECT_EQ(mWindow->PlayState(), TMain::psPlaying);
+}
+
+TEST_F(PlaybackTest, AtTheEndTheNextEpisodePlaysAndTheLastStops) {
+  DoubleClick(QStringLiteral("First"));
+  ASSERT_TRUE(WaitForState(TMain::psPlaying));
+  ASSERT_TRUE(WaitForPath("\\Guitar\\Blues\\Basics\\Second"));
+  EXPECT_EQ(Rows().RowCaption(Rows().SelectedRow()), QStringLiteral("Second"));
+  EXPECT_TRUE(WaitFor([this] { return Movie() && Movie()->Rate() > 0; }));
+  // "Second" is followed by the PDF sheet, which is no movie to play; after
+  // the last movie the player stops.
+  ASSERT_TRUE(WaitForState(TMain::psStopped));
+  EXPECT_TRUE(Shown("fPlayBtn"));
+  EXPECT_EQ(mWindow->CommandQueue().Count(), 0);
+}
+
+TEST_F(PlaybackTest, LoopPlaysTheSameEpisodeAgain) {
+  Click("fLoopOnBtn");
+  EXPECT_TRUE(mWindow->Looping());
+  EXPECT_TRUE(Shown("fLoopOffBtn"));
+  DoubleClick(QStringLiteral("First"));
+  ASSERT_TRUE(WaitForState(TMain::psPlaying));
+  // Past the end of the 1.2 s clip it is still First, playing from the start.
+  QTest::qWait(1800);
+  EXPECT_EQ(mWindow->CurrentPath(), QStringLiteral("\\Guitar\\Blues\\Basics\\First"));
+  EXPECT_EQ(mWindow->PlayState(), TMain::psPlaying);
+  EXPECT_LT(Movie()->Time(), 1200);
+}
+
+TEST_F(PlaybackTest, DoubleClickingASheetOpensItAndLeavesTheMovieAlone) {
+  DoubleClick(QStringLiteral("First"));
+  ASSERT_TRUE(WaitForState(TMain::psPlaying));
+  TUrlRecorder recorder;
+  QDesktopServices::setUrlHandler(QStringLiteral("file"), &recorder, "Open");
+  DoubleClick(QStringLiteral("Sheet"));
+  QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+  ASSERT_EQ(recorder.mUrls.size(), 1);
+  EXPECT_EQ(recorder.mUrls[0].toLocalFile(), HomeFile(QStringLiteral("sheet.pdf")));
+  EXPECT_EQ(mWindow->CommandQueue().Count(), 0);
+  EXPECT_EQ(mWindow->PlayState(), TMain::psPlaying);
+  EXPECT_EQ(mWindow->CurrentPath(), QStringLiteral("\\Guitar\\Blues\\Basics\\First"));
+}
+
+TEST(PlayTimeTextTest, ShowsMinutesAndSeconds) {
+  const std::pair<qint64, const char *> cases[] = {
+      {0, "00:00"}, {125, "02:05"}, {3599, "59:59"}, {3600, "1:00:00"}, {7384, "2:03:04"}};
+  for (const auto &[seconds, text] : cases)
+    EXPECT_EQ(PlayTimeText(seconds), QString::fromLatin1(text)) << seconds;
+}
+
+} // namespace
