@@ -1,5 +1,6 @@
 #include "melCatalog.h"
 
+#include "melCatalogDocument.h"
 #include "melPaths.h"
 
 #include <QFile>
@@ -12,10 +13,6 @@ namespace {
 
 const QString cAmp = QStringLiteral("&amp;");
 
-QString Utf8(const char *aText) {
-  return QString::fromUtf8(aText, qsizetype(std::strlen(aText)));
-}
-
 // The "name" attribute after XML decoding, with ampersands escaped twice
 // read as one.
 QString ReadName(const pugi::xml_node &aElement, const char *aKind) {
@@ -23,7 +20,7 @@ QString ReadName(const pugi::xml_node &aElement, const char *aKind) {
   if (!name)
     throw ECatalogError(QStringLiteral("'name' attribute expected on a %1 node, not found")
                             .arg(QLatin1String(aKind)));
-  QString value = Utf8(name.value());
+  QString value = Utf8Text(name.value());
   if (value.contains(cAmp))
     value.replace(cAmp, QStringLiteral("&"));
   return value;
@@ -36,7 +33,7 @@ QString TextContent(const pugi::xml_node &aElement) {
     return {};
   if (!first.next_sibling() &&
       (first.type() == pugi::node_pcdata || first.type() == pugi::node_cdata))
-    return Utf8(first.value());
+    return Utf8Text(first.value());
   QByteArray text;
   // Walked without recursion: an element may nest deeply.
   pugi::xml_node node = first;
@@ -62,21 +59,6 @@ QString ChildPath(const QString &aPath, const QString &aName) {
 QString FolderOf(const QString &aFileName) {
   const qsizetype slash = std::max(aFileName.lastIndexOf(u'\\'), aFileName.lastIndexOf(u'/'));
   return aFileName.left(slash + 1);
-}
-
-// The declared encoding, when the document says it is ISO-8859-1.
-bool DeclaresLatin1(const QByteArray &aData) {
-  if (!aData.startsWith("<?xml"))
-    return false;
-  const qsizetype end = aData.indexOf("?>");
-  if (end < 0)
-    return false;
-  const QByteArray declaration = aData.left(end).toLower();
-  return declaration.contains("iso-8859-1") || declaration.contains("latin1");
-}
-
-int LineAt(const QByteArray &aData, qsizetype aOffset) {
-  return int(QByteArrayView(aData.constData(), std::min(aOffset, aData.size())).count('\n')) + 1;
 }
 
 } // namespace
@@ -198,27 +180,14 @@ void tCatalogC::Load() {
   if (!file.open(QIODevice::ReadOnly))
     throw ECatalogError(
         QStringLiteral("Cannot open the catalog file %1: %2").arg(local, file.errorString()));
-  QByteArray data = file.readAll();
+  const QByteArray data = file.readAll();
   file.close();
-  const pugi::xml_encoding encoding =
-      DeclaresLatin1(data) ? pugi::encoding_latin1 : pugi::encoding_auto;
-
   pugi::xml_document document;
   // Comments, processing instructions and document types become nodes, so
   // that one before the root is seen as the first node.
-  const unsigned options =
-      pugi::parse_default | pugi::parse_comments | pugi::parse_pi | pugi::parse_doctype;
-  const pugi::xml_parse_result result =
-      document.load_buffer(data.constData(), size_t(data.size()), options, encoding);
-  if (!result) {
-    // The error offset counts in the parser's UTF-8 text; for a Latin-1 file
-    // find the line in that text.
-    const QByteArray parsed =
-        encoding == pugi::encoding_latin1 ? QString::fromLatin1(data).toUtf8() : data;
-    throw ECatalogError(QStringLiteral("The catalog file %1 is not valid XML: %2 at line %3")
-                            .arg(local, QString::fromUtf8(result.description()))
-                            .arg(LineAt(parsed, qsizetype(result.offset))));
-  }
+  ParseCatalogXml(document, data, QStringLiteral("The catalog file %1").arg(local),
+                  pugi::parse_default | pugi::parse_comments | pugi::parse_pi |
+                      pugi::parse_doctype);
 
   const pugi::xml_node first = document.first_child();
   if (first.type() != pugi::node_element || std::strcmp(first.name(), "Catalog") != 0)
