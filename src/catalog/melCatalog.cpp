@@ -1,6 +1,7 @@
 #include "melCatalog.h"
 
 #include "melCatalogDocument.h"
+#include "melCatalogMaintenance.h"
 #include "melPaths.h"
 
 #include <QFile>
@@ -121,6 +122,7 @@ void tFileItemC::SetStatus(uint8_t aStatus) {
     mProgress = 100;
   else if (aStatus == esNotDownloaded)
     mProgress = 0;
+  UpdateEpisodeStatusInFile(LocalPath(mCatalogFile), mURL, aStatus);
 }
 
 void tFileItemC::SetProgress(int aPercent) {

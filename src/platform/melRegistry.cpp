@@ -59,7 +59,10 @@ void SaveFile(const tRegistryFileC &aContent, bool aHadProblem) {
   }
   QSaveFile file(path);
   const QByteArray data = aContent.Serialize().toUtf8();
-  if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit())
+  // commit would rename a short file over the old one after a failed
+  // buffered write; the flush tells.
+  if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.flush() ||
+      !file.commit())
     throw ERegistryException(
         QStringLiteral("Cannot write the settings file %1: %2").arg(path, file.errorString()));
 }

@@ -134,6 +134,12 @@ void TCatalogListView::SelectRow(int aIndex) {
   setCurrentItem(topLevelItem(aIndex));
 }
 
+void TCatalogListView::ResortRows() {
+  Flush();
+  if (mSortedRows)
+    sortItems(0, Qt::AscendingOrder);
+}
+
 int TCatalogListView::RowCount() {
   Flush();
   return topLevelItemCount();

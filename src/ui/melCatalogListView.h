@@ -27,6 +27,8 @@ public:
   int AppendRow(const tRowC &aRow) override;
   void SelectRow(int aIndex) override;
 
+  // Sorts the rows again, after a row's download state changed.
+  void ResortRows();
   int RowCount();
   tCatalogItemC *RowData(int aIndex);
   QString RowCaption(int aIndex);

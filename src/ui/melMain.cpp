@@ -110,6 +110,10 @@ void TMain::FormShow() {
 
 void TMain::DeferredStart() {
   FDeferredStartDone = true;
+  // Without a catalog (its reading failed at creation, and was shown) there
+  // is nothing to repair.
+  if (FCatalog)
+    ResetStatusesAtStart();
   SelectPath(ReadLastPath(CurrentApplication().mName));
 }
 

@@ -67,6 +67,13 @@ public:
   void PlaceMovie();
   void CenterControlPanel();
 
+  // Catalog maintenance.
+  void UpdateEpisodeStatus(const QString &aURL, uint8_t aStatus);
+  void RemoveEpisode(tFileItemC &aEpisode);
+  void ResetCatalogView();
+  void ResetStatusesAtStart();
+  void ReloadCatalog();
+
 protected:
   void showEvent(QShowEvent *aEvent) override;
   void closeEvent(QCloseEvent *aEvent) override;

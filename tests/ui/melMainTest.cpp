@@ -12,19 +12,8 @@
 
 namespace {
 
-class MainWindowTest : public TTempHomeTest {
+class MainWindowTest : public TStoreApplicationTest {
 protected:
-  void SetUp() override {
-    TTempHomeTest::SetUp();
-    OpenTestLog();
-    mApplication = DefaultApplication();
-    SetCurrentApplication(mApplication.get());
-  }
-  void TearDown() override {
-    SetCurrentApplication(nullptr);
-    TTempHomeTest::TearDown();
-  }
-  std::unique_ptr<tApplicationC> mApplication;
 };
 
 TEST_F(MainWindowTest, CreatesTheCatalogLogsStartAndCloseAndDefersTheStart) {

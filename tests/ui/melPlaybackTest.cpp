@@ -54,13 +54,10 @@ const QString &ClipFolder() {
   return path;
 }
 
-class PlaybackTest : public TTempHomeTest {
+class PlaybackTest : public TStoreApplicationTest {
 protected:
   void SetUp() override {
-    TTempHomeTest::SetUp();
-    OpenTestLog();
-    mApplication = DefaultApplication();
-    SetCurrentApplication(mApplication.get());
+    TStoreApplicationTest::SetUp();
     const QByteArray clips = ClipFolder().toUtf8();
     WriteFile(HomeFile(QStringLiteral("sheet.pdf")), "%PDF-1.4\n");
     WriteFile(
@@ -82,11 +79,6 @@ protected:
     ASSERT_TRUE(WaitFor([this] { return mWindow->DeferredStartDone(); }));
     Rows().SelectRow(-1);
     Select(QStringLiteral("Guitar"), 0);
-  }
-  void TearDown() override {
-    mWindow.reset();
-    SetCurrentApplication(nullptr);
-    TTempHomeTest::TearDown();
   }
   TCatalogListView &Rows() {
     return *mWindow->findChild<TCatalogListView *>(QStringLiteral("fContentLv"));
@@ -124,9 +116,6 @@ protected:
   bool WaitForPath(const char *aPath) {
     return WaitFor([this, aPath] { return mWindow->CurrentPath() == QString::fromUtf8(aPath); });
   }
-
-  std::unique_ptr<tApplicationC> mApplication;
-  std::unique_ptr<TMain> mWindow;
 };
 
 TEST_F(PlaybackTest, SelectingAMovieLoadsItPausedAndPlayAndPauseFollowTheRate) {

@@ -31,3 +31,16 @@ bool WaitFor(const std::function<bool()> &aCondition, int aTimeoutMs) {
   }
   return true;
 }
+
+void TStoreApplicationTest::SetUp() {
+  TTempHomeTest::SetUp();
+  OpenTestLog();
+  mApplication = DefaultApplication();
+  SetCurrentApplication(mApplication.get());
+}
+
+void TStoreApplicationTest::TearDown() {
+  mWindow.reset();
+  SetCurrentApplication(nullptr);
+  TTempHomeTest::TearDown();
+}

@@ -1,5 +1,9 @@
 #pragma once
 
+#include "melApplications.h"
+#include "melMain.h"
+#include "melTestEnv.h"
+
 #include <QMessageBox>
 #include <QObject>
 #include <QString>
@@ -29,4 +33,15 @@ public:
   QList<QUrl> mUrls;
 public slots:
   void Open(const QUrl &aUrl) { mUrls << aUrl; }
+};
+
+// A temporary program folder with its log open and the store application
+// current; mWindow, when a test makes one, goes before the application.
+class TStoreApplicationTest : public TTempHomeTest {
+protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  std::unique_ptr<tApplicationC> mApplication;
+  std::unique_ptr<TMain> mWindow;
 };

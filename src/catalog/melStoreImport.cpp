@@ -1,0 +1,183 @@
+#include "melStoreImport.h"
+
+#include "melApplications.h"
+#include "melCatalogDocument.h"
+#include "melCatalogFile.h"
+#include "melEpisodeFiles.h"
+#include "melErrors.h"
+#include "melPaths.h"
+
+#include <QFileInfo>
+
+#include <cstring>
+
+namespace {
+
+// An element the merge walks by: its absence ends the item.
+QString WalkText(const pugi::xml_node &aItem, const char *aName) {
+  const pugi::xml_node element = aItem.child(aName);
+  if (!element)
+    throw EMelError(QStringLiteral("Node is not found"));
+  return ElementText(element);
+}
+
+QString ItemText(const pugi::xml_node &aItem, const char *aName) {
+  const pugi::xml_node element = aItem.child(aName);
+  if (!element)
+    throw EMelError(
+        QStringLiteral("The store item has no \"%1\" element").arg(QLatin1String(aName)));
+  return ElementText(element);
+}
+
+// The first child named aName; a child without a name is never a match.
+pugi::xml_node FindNamed(const pugi::xml_node &aParent, const QString &aName) {
+  const QByteArray name = aName.toUtf8();
+  for (const pugi::xml_node child : aParent.children()) {
+    const pugi::xml_attribute attribute = child.attribute("name");
+    if (attribute && std::strcmp(attribute.value(), name.constData()) == 0)
+      return child;
+  }
+  return {};
+}
+
+// Everything an episode element holds, gathered before the catalog is
+// touched, so a bad item leaves no half-built branch behind.
+struct tStoreEpisodeC {
+  QString mName;
+  QString mFilename;
+  QString mIPodFile;
+  QString mAcidFile;
+  QString mFileType;
+  QString mInstrument;
+  QString mArtist;
+  QString mLevel;
+  QString mURL;
+};
+
+tStoreEpisodeC ReadEpisode(const pugi::xml_node &aItem, const QString &aFilename) {
+  tStoreEpisodeC episode;
+  episode.mFileType = ItemText(aItem, "FileType");
+  episode.mArtist = ItemText(aItem, "Artist");
+  episode.mLevel = ItemText(aItem, "Level");
+  episode.mURL = ItemText(aItem, "Link");
+  episode.mInstrument = ItemText(aItem, "Instrument");
+  episode.mName = StripExtension(aFilename);
+  episode.mFilename = EpisodeFilePath(aFilename, episode.mFileType);
+  episode.mIPodFile = EpisodeFilePath(aFilename, QStringLiteral("iPod"));
+  episode.mAcidFile = EpisodeFilePath(aFilename, QStringLiteral("Acid"));
+  return episode;
+}
+
+tStoreEpisodeC ReadEpisode(const pugi::xml_node &aItem) {
+  return ReadEpisode(aItem, ItemText(aItem, "Filename"));
+}
+
+bool IsXmlBlank(const QString &aText) {
+  for (const QChar c : aText) {
+    if (c != u' ' && c != u'\t' && c != u'\n' && c != u'\r')
+      return false;
+  }
+  return true;
+}
+
+void AppendText(pugi::xml_node aParent, const char *aName, const QString &aText) {
+  pugi::xml_node element = aParent.append_child(aName);
+  // The catalog is read without blank text, so writing one would change the
+  // file at the next save of an unchanged catalog.
+  if (!IsXmlBlank(aText))
+    element.append_child(pugi::node_pcdata).set_value(aText.toUtf8().constData());
+}
+
+pugi::xml_node AppendCategory(pugi::xml_node aParent, const QString &aName) {
+  pugi::xml_node category = aParent.append_child("Category");
+  category.append_attribute("name").set_value(aName.toUtf8().constData());
+  return category;
+}
+
+void AppendEpisode(pugi::xml_node aParent, const tStoreEpisodeC &aEpisode) {
+  pugi::xml_node file = aParent.append_child("File");
+  file.append_attribute("name").set_value(aEpisode.mName.toUtf8().constData());
+  AppendText(file, "Filename", aEpisode.mFilename);
+  AppendText(file, "iPodFile", aEpisode.mIPodFile);
+  AppendText(file, "AcidFile", aEpisode.mAcidFile);
+  AppendText(file, "FileType", aEpisode.mFileType);
+  AppendText(file, "Instrument", aEpisode.mInstrument);
+  AppendText(file, "Artist", aEpisode.mArtist);
+  AppendText(file, "Level", aEpisode.mLevel);
+  AppendText(file, "URL", aEpisode.mURL);
+  AppendText(file, "Status", QStringLiteral("Not downloaded"));
+}
+
+} // namespace
+
+void WriteEmptyCatalog(const QString &aLocalCatalogFile) {
+  SaveCatalogFile(aLocalCatalogFile, cEmptyCatalog);
+}
+
+void MergeIntoCategory(const pugi::xml_node &aItem, pugi::xml_node aCategory) {
+  const QString subCategoryName = WalkText(aItem, "Sub-Category");
+  const pugi::xml_node subCategory = FindNamed(aCategory, subCategoryName);
+  if (subCategory) {
+    const QString filename = ItemText(aItem, "Filename");
+    // An episode of that name is there already, whatever its file type.
+    if (FindNamed(subCategory, StripExtension(filename)))
+      return;
+    AppendEpisode(subCategory, ReadEpisode(aItem, filename));
+    return;
+  }
+  const tStoreEpisodeC episode = ReadEpisode(aItem);
+  AppendEpisode(AppendCategory(aCategory, subCategoryName), episode);
+}
+
+void MergeIntoInstrument(const pugi::xml_node &aItem, pugi::xml_node aInstrument) {
+  const QString categoryName = WalkText(aItem, "Category");
+  const pugi::xml_node category = FindNamed(aInstrument, categoryName);
+  if (category) {
+    MergeIntoCategory(aItem, category);
+    return;
+  }
+  const QString subCategoryName = ItemText(aItem, "Sub-Category");
+  const tStoreEpisodeC episode = ReadEpisode(aItem);
+  AppendEpisode(AppendCategory(AppendCategory(aInstrument, categoryName), subCategoryName),
+                episode);
+}
+
+void MergeStoreCatalog(const pugi::xml_document &aStore, tCatalogDocumentC &aLocal) {
+  for (const pugi::xml_node group : aStore.document_element().children()) {
+    for (const pugi::xml_node item : group.children()) {
+      const QString instrumentName = WalkText(item, "Instrument");
+      // Another writer may have changed the file since the last item.
+      aLocal.Reload();
+      const pugi::xml_node root = aLocal.Root();
+      const pugi::xml_node instrument = FindNamed(root, instrumentName);
+      if (instrument) {
+        MergeIntoInstrument(item, instrument);
+      } else {
+        const QString categoryName = ItemText(item, "Category");
+        const QString subCategoryName = ItemText(item, "Sub-Category");
+        const tStoreEpisodeC episode = ReadEpisode(item);
+        AppendEpisode(
+            AppendCategory(AppendCategory(AppendCategory(root, instrumentName), categoryName),
+                           subCategoryName),
+            episode);
+      }
+      aLocal.Save();
+    }
+  }
+}
+
+void ImportStoreCatalog(const tStoreFetchFn &aFetch) {
+  const QString catalogFile = LocalPath(CatalogFilePath());
+  if (!QFileInfo::exists(catalogFile))
+    WriteEmptyCatalog(catalogFile);
+  const std::optional<QByteArray> text = aFetch();
+  if (!text)
+    return;
+  const pugi::xml_document store =
+      tCatalogDocumentC::ParseText(*text, QStringLiteral("The store catalog"));
+  if (!store.document_element())
+    return;
+  tCatalogDocumentC local(catalogFile);
+  MergeStoreCatalog(store, local);
+  local.Save();
+}

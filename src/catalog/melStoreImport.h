@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <pugixml.hpp>
+
+#include <functional>
+#include <optional>
+
+class tCatalogDocumentC;
+
+// Writes the catalog of an application without lessons.
+void WriteEmptyCatalog(const QString &aLocalCatalogFile);
+
+// Adds the store's episodes that the catalog lacks: the store document holds
+// groups of items, each naming its instrument, category, sub-category and
+// file. Every item is merged into the file as the previous item left it and
+// saved on its own, so an item that fails keeps the ones before it. Raises
+// EMelError for an item that cannot be merged.
+void MergeStoreCatalog(const pugi::xml_document &aStore, tCatalogDocumentC &aLocal);
+// One item into the instrument category of the catalog, and into one of its
+// categories.
+void MergeIntoInstrument(const pugi::xml_node &aItem, pugi::xml_node aInstrument);
+void MergeIntoCategory(const pugi::xml_node &aItem, pugi::xml_node aCategory);
+
+// Brings the store's items into the current application's catalog file,
+// creating the file first when it is missing. aFetch gives the store
+// document, or nothing when it could not be fetched.
+using tStoreFetchFn = std::function<std::optional<QByteArray>()>;
+void ImportStoreCatalog(const tStoreFetchFn &aFetch);
