@@ -1,8 +1,6 @@
 #include "melImageSlider32.h"
 
 #include <QTest>
-#include <cfenv>
-#include <cmath>
 
 #include <gtest/gtest.h>
 
