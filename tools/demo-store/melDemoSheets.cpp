@@ -502,12 +502,9 @@ private:
     treble.DrawFinalBar(left + width, bass.Bottom());
 
     mY = bass.Bottom() + gap * 4.5;
-    mPainter.setFont(Font("DejaVu Sans", 8));
-    mPainter.setPen(cMuted);
-    mPainter.drawText(QRectF(left, mY, width, Mm(5)), Qt::AlignLeft,
-                      QStringLiteral("Fingering: above for the right hand, below for the left "
-                                     "(1 = thumb)."));
-    mY += Mm(14);
+    Legend(left, width,
+           QStringLiteral("Fingering: above for the right hand, below for the left "
+                          "(1 = thumb)."));
 
     Heading(QStringLiteral("Practice"));
     Bullets({QStringLiteral("Right hand: tuck the thumb under to F on the way up; cross the third "
@@ -516,6 +513,14 @@ private:
                             "thumb under to G on the way down."),
              QStringLiteral("Start at 60 BPM, one note a beat, hands exactly together. Then each "
                             "hand alone with your eyes closed.")});
+  }
+
+  // A small grey line under a drawing that explains its signs.
+  void Legend(double aLeft, double aWidth, const QString &aText) {
+    mPainter.setFont(Font("DejaVu Sans", 8));
+    mPainter.setPen(cMuted);
+    mPainter.drawText(QRectF(aLeft, mY, aWidth, Mm(5)), Qt::AlignLeft, aText);
+    mY += Mm(14);
   }
 
   void DrawGroove() {
@@ -571,12 +576,9 @@ private:
     staff.DrawFinalBar(left + width);
 
     mY = staff.Bottom() + gap * 6;
-    mPainter.setFont(Font("DejaVu Sans", 8));
-    mPainter.setPen(cMuted);
-    mPainter.drawText(QRectF(left, mY, width, Mm(5)), Qt::AlignLeft,
-                      QStringLiteral("x above the staff: closed hi-hat  \u00b7  third space: "
-                                     "snare  \u00b7  bottom space: bass drum"));
-    mY += Mm(14);
+    Legend(left, width,
+           QStringLiteral("x above the staff: closed hi-hat  \u00b7  third space: "
+                          "snare  \u00b7  bottom space: bass drum"));
 
     Heading(QStringLiteral("Practice"));
     Bullets({QStringLiteral("Hi-hat: even eighth notes with the right hand, counting "
