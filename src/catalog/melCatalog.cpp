@@ -86,7 +86,7 @@ std::optional<uint8_t> TextToStatus(const QString &aText) {
 tFileItemC::tFileItemC(tCategoryItemC *aParent, const pugi::xml_node &aElement, QString aName,
                        QString aPath, const tCatalogReadC &aRead)
     : tCatalogItemC(aParent), mCatalogFile(aRead.mCatalogFile), mPath(std::move(aPath)),
-      mName(std::move(aName)) {
+      mName(std::move(aName)), mStatusWriter(aRead.mStatusWriter) {
   auto resolved = [&aRead](const QString &aText) { return aRead.mResolver.Resolve(aText); };
   for (pugi::xml_node child = aElement.first_child(); child; child = child.next_sibling()) {
     if (child.type() != pugi::node_element)
@@ -122,7 +122,10 @@ void tFileItemC::SetStatus(uint8_t aStatus) {
     mProgress = 100;
   else if (aStatus == esNotDownloaded)
     mProgress = 0;
-  UpdateEpisodeStatusInFile(LocalPath(mCatalogFile), mURL, aStatus);
+  if (mStatusWriter && *mStatusWriter)
+    (*mStatusWriter)(mURL, aStatus);
+  else
+    UpdateEpisodeStatusInFile(LocalPath(mCatalogFile), mURL, aStatus);
 }
 
 void tFileItemC::SetProgress(int aPercent) {
@@ -195,7 +198,7 @@ void tCatalogC::Load() {
   if (first.type() != pugi::node_element || std::strcmp(first.name(), "Catalog") != 0)
     throw ECatalogError(QStringLiteral("expected 'Catalog' node, not found"));
   const tRelativePathResolverC resolver(FolderOf(mFileName));
-  const tCatalogReadC read{mFileName, resolver};
+  const tCatalogReadC read{mFileName, resolver, mStatusWriter};
   mRoot = std::make_shared<tCategoryItemC>(nullptr, first, QString(), QString(), read);
 }
 

@@ -18,10 +18,15 @@ class xml_node;
 class tCategoryItemC;
 class tRelativePathResolverC;
 
+// Writes an episode's status into the catalog file for every episode with
+// that URL. The owner of a catalog may set one that also updates its view.
+using tStatusWriter = std::function<void(const QString &aURL, uint8_t aStatus)>;
+
 // What every node of one reading shares.
 struct tCatalogReadC {
   QString mCatalogFile;
   const tRelativePathResolverC &mResolver; // against the catalog file's folder
+  std::shared_ptr<const tStatusWriter> mStatusWriter;
 };
 
 // Download status of an episode, as stored in the catalog file.
@@ -86,6 +91,8 @@ public:
   QString mURL;
   uint8_t mStatus = esDownloaded;
   int32_t mProgress = 0;
+  // The catalog's writer; SetStatus writes through it when one is set.
+  std::shared_ptr<const tStatusWriter> mStatusWriter;
 };
 
 class tCategoryItemC : public tCatalogItemC {
@@ -128,6 +135,9 @@ public:
 
   // Reads the file into a new tree. On failure the previous tree stays.
   void Load();
+  // The path every status change of the tree's episodes takes, old trees
+  // included; without one they write the file directly.
+  void SetStatusWriter(tStatusWriter aWriter) { *mStatusWriter = std::move(aWriter); }
 
   tCatalogItemC *FindItem(const QString &aPath) const;
 
@@ -144,6 +154,7 @@ public:
   QString mFileName;
 
 private:
+  std::shared_ptr<tStatusWriter> mStatusWriter = std::make_shared<tStatusWriter>();
   // A replaced tree lives on while a row sink holds it, and goes when the
   // last list that showed it is refilled.
   std::shared_ptr<tCategoryItemC> mRoot;

@@ -95,6 +95,10 @@ void TMain::FormCreate() {
   EnsureCatalogFile();
 
   FCatalog = std::make_unique<tCatalogC>(CatalogFilePath());
+  // An episode's own status changes go through the window too, so that the
+  // episode list is re-sorted after every write.
+  FCatalog->SetStatusWriter(
+      [this](const QString &aURL, uint8_t aStatus) { UpdateEpisodeStatus(aURL, aStatus); });
 
   SetCategoryColumnCount(2);
   FCatalog->FillCategoryView(*FCategoryColumns.ObjectAt(0), QStringLiteral("\\"));
@@ -121,7 +125,10 @@ void TMain::FormDestroy() {
   if (FFPModeSaved)
     fesetenv(&FSaved8087CW);
   fQTControl->QuickTimeTerminate();
-  WriteLastPath(CurrentApplication().mName, GetSelectedPath());
+  // Without a catalog nothing could be selected; the stored path stays for
+  // the next start that reads one.
+  if (FCatalog)
+    WriteLastPath(CurrentApplication().mName, GetSelectedPath());
   WriteLog(QStringLiteral("Application closed, version: ") + VersionText());
 }
 

@@ -29,15 +29,14 @@ void TMain::RemoveEpisode(tFileItemC &aEpisode) {
   const QString name = aEpisode.mName;
   const QString fileName = aEpisode.mFilename;
   const bool downloaded = aEpisode.mStatus == esDownloaded;
-  if (downloaded) {
-    // The movie must not hold the file open while it goes to the trash.
-    fQTControl->SetURL(QString());
-  }
   // The catalog is saved before the file goes, so a failed save never leaves
-  // a "Downloaded" episode without its file.
+  // a "Downloaded" episode without its file; a failed removal changes
+  // nothing, the movie included.
   if (!RemoveEpisodeFromFile(CatalogFile(), name))
     throw EMelError(QStringLiteral("Cannot find episode for delete"));
   if (downloaded) {
+    // The movie must not hold the file open while it goes to the trash.
+    fQTControl->SetURL(QString());
     MoveToRecycleBin(fileName, quintptr(winId()));
     WriteLog(QStringLiteral("Delete file: ") + fileName);
   }

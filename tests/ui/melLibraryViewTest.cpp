@@ -232,6 +232,21 @@ TEST_F(LibraryViewTest, ClosingWithNothingSelectedStoresTheEmptyPath) {
   EXPECT_EQ(ReadLastPath(QStringLiteral("Download Store")), QString());
 }
 
+TEST_F(LibraryViewTest, ClosingAfterTheCatalogFailedKeepsTheStoredPath) {
+  WriteLastPath(QStringLiteral("Download Store"), QStringLiteral("\\Piano\\Solo\\Nocturne"));
+  const auto seen = RunAnsweringBoxes([this] { Open("<Catalog version=\"1.0\">"); });
+  ASSERT_EQ(seen.size(), 1u);
+  ShowAndStart();
+  mWindow.reset();
+  EXPECT_EQ(ReadLastPath(QStringLiteral("Download Store")),
+            QStringLiteral("\\Piano\\Solo\\Nocturne"));
+
+  // Once the catalog reads again, the start returns to that episode.
+  Open();
+  ShowAndStart();
+  EXPECT_EQ(SelectedCaption(Episodes()), QStringLiteral("Nocturne"));
+}
+
 TEST_F(LibraryViewTest, AllOnTenThousandEpisodesFillsAndSortsQuickly) {
   tCatalogShapeC shape;
   shape.mEpisodes = 10000;

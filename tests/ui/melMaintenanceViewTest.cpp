@@ -85,6 +85,10 @@ TEST_F(MaintenanceViewTest, RemovingAPausedEpisodeLeavesItsPartialFile) {
 TEST_F(MaintenanceViewTest, RemovingAnEpisodeTheFileNoLongerHoldsFailsAndChangesNothing) {
   tFileItemC *episode = Find("\\Guitar\\Blues\\Basics\\done");
   ASSERT_NE(episode, nullptr);
+  const QString clip = HomeFile(QStringLiteral("clip.mp4"));
+  MakeClip(clip);
+  mWindow->MovieControl()->SetURL(clip);
+  ASSERT_NE(mWindow->MovieControl()->Movie(), nullptr);
   const QByteArray before = ReadFile(HomeFile(QStringLiteral("Catalog.xml")));
   episode->mName = QStringLiteral("renamed meanwhile");
   try {
@@ -95,6 +99,9 @@ TEST_F(MaintenanceViewTest, RemovingAnEpisodeTheFileNoLongerHoldsFailsAndChanges
   }
   EXPECT_EQ(ReadFile(HomeFile(QStringLiteral("Catalog.xml"))), before);
   EXPECT_TRUE(QFile::exists(HomeFile(QStringLiteral("video/done.mov"))));
+  // The movie that was showing stays loaded.
+  EXPECT_NE(mWindow->MovieControl()->Movie(), nullptr);
+  EXPECT_EQ(mWindow->MovieControl()->URL(), clip);
 }
 
 TEST_F(MaintenanceViewTest, AStatusWriteReachesTheFileAndTheSetterWritesThrough) {
@@ -110,6 +117,34 @@ TEST_F(MaintenanceViewTest, AStatusWriteReachesTheFileAndTheSetterWritesThrough)
                 fromFile.FindItem(QStringLiteral("\\Piano\\Jazz\\Chords\\voicings")))
                 ->mStatus,
             esDownloading);
+}
+
+TEST_F(MaintenanceViewTest, TheSetterReSortsTheEpisodeList) {
+  auto &episodes = *mWindow->findChild<TCatalogListView *>(QStringLiteral("fContentLv"));
+  auto captions = [&episodes] {
+    QStringList list;
+    for (int i = 0; i < episodes.RowCount(); ++i)
+      list << episodes.RowCaption(i);
+    return list;
+  };
+  ASSERT_EQ(captions(), QStringList({"failed", "paused", "running", "done", "voicings"}));
+  // One change after the other: downloading rows lead, downloaded ones close.
+  const struct {
+    const char *mPath;
+    uint8_t mStatus;
+    QStringList mOrder;
+  } steps[] = {
+      {"\\Piano\\Jazz\\Chords\\voicings",
+       esDownloading,
+       {"voicings", "failed", "paused", "running", "done"}},
+      {"\\Guitar\\Blues\\Basics\\failed",
+       esDownloaded,
+       {"voicings", "paused", "running", "done", "failed"}},
+  };
+  for (const auto &step : steps) {
+    Find(step.mPath)->SetStatus(step.mStatus);
+    EXPECT_EQ(captions(), step.mOrder) << step.mPath;
+  }
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QProcess>
 #include <QTest>
 #include <QTimer>
 
@@ -14,7 +15,8 @@ std::vector<tSeenBoxC> RunAnsweringBoxes(const std::function<void()> &aAction) {
     auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
     if (!box || !box->isVisible())
       return;
-    seen.push_back({box->windowTitle(), box->text(), box->icon(), box->standardButtons()});
+    seen.push_back(
+        {box->windowTitle(), box->text(), box->icon(), box->standardButtons(), box->textFormat()});
     box->buttons().first()->click();
   });
   timer.start();
@@ -30,6 +32,20 @@ bool WaitFor(const std::function<bool()> &aCondition, int aTimeoutMs) {
     QTest::qWait(5);
   }
   return true;
+}
+
+void MakeClip(const QString &aPath) {
+  QProcess ffmpeg;
+  ffmpeg.start(QStringLiteral("ffmpeg"),
+               {QStringLiteral("-y"), QStringLiteral("-loglevel"), QStringLiteral("error"),
+                QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+                QStringLiteral("testsrc2=size=64x48:rate=10"), QStringLiteral("-t"),
+                QStringLiteral("0.5"), QStringLiteral("-c:v"), QStringLiteral("libx264"),
+                QStringLiteral("-preset"), QStringLiteral("ultrafast"), QStringLiteral("-pix_fmt"),
+                QStringLiteral("yuv420p"), aPath});
+  const bool finished = ffmpeg.waitForFinished(30000);
+  ASSERT_TRUE(finished && ffmpeg.exitStatus() == QProcess::NormalExit && ffmpeg.exitCode() == 0)
+      << ffmpeg.readAllStandardError().toStdString();
 }
 
 void TStoreApplicationTest::SetUp() {

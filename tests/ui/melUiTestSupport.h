@@ -17,6 +17,7 @@ struct tSeenBoxC {
   QString mText;
   QMessageBox::Icon mIcon = QMessageBox::NoIcon;
   QMessageBox::StandardButtons mButtons;
+  Qt::TextFormat mTextFormat = Qt::AutoText;
 };
 
 // Runs the action and answers every message box it shows with its first
@@ -25,6 +26,10 @@ std::vector<tSeenBoxC> RunAnsweringBoxes(const std::function<void()> &aAction);
 
 // Runs the event loop until the condition holds; false after the timeout.
 bool WaitFor(const std::function<bool()> &aCondition, int aTimeoutMs = 5000);
+
+// Writes a short, silent test clip to aPath with ffmpeg; fails the test when
+// ffmpeg does.
+void MakeClip(const QString &aPath);
 
 // Takes the desktop's "open" requests in place of the desktop.
 class TUrlRecorder : public QObject {
