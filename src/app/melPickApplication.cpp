@@ -72,7 +72,9 @@ void TPickApplication::SetApplications(const tApplicationListC &aList) {
     button->setObjectName(QStringLiteral("fApplicationBtn%1").arg(i));
     connect(button, &QAbstractButton::clicked, this, [this, i] { Select(i); });
 
-    auto *label = new THoverLabel(application->mName, ui->fApplicationsPnl);
+    auto *label = new THoverLabel(ui->fApplicationsPnl);
+    label->setTextFormat(Qt::PlainText);
+    label->setText(application->mName);
     label->setFont(PickerFont(10));
     label->move(314, i * cRowHeight + 24);
     label->adjustSize();

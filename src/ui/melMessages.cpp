@@ -12,6 +12,8 @@ QMessageBox::StandardButton Show(QMessageBox::Icon aIcon, const QString &aCaptio
                                  const QString &aText, QMessageBox::StandardButtons aButtons,
                                  QWidget *aParent) {
   QMessageBox box(aIcon, aCaption, aText, aButtons, aParent);
+  // Messages carry names from catalogs and settings, never markup.
+  box.setTextFormat(Qt::PlainText);
   return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 

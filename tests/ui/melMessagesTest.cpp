@@ -55,4 +55,19 @@ TEST(MessageBoxTest, ConfirmationsAndNoticesHaveTheirCaptionsAndIcons) {
   EXPECT_EQ(seen[1].mText, QStringLiteral("Nothing to export."));
 }
 
+TEST(MessageBoxTest, EveryBoxShowsItsTextAsPlainText) {
+  // Names in messages come from catalogs and settings; markup stays literal.
+  const QString text = QStringLiteral("Delete <b>Blues</b> &amp; more?");
+  const auto seen = RunAnsweringBoxes([&text] {
+    ShowErrorBox(text);
+    Confirm(text);
+    Information(text);
+  });
+  ASSERT_EQ(seen.size(), 3u);
+  for (const tSeenBoxC &box : seen) {
+    EXPECT_EQ(box.mTextFormat, Qt::PlainText) << box.mCaption.toStdString();
+    EXPECT_TRUE(box.mText.startsWith(text)) << box.mCaption.toStdString();
+  }
+}
+
 } // namespace

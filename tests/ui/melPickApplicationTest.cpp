@@ -13,8 +13,10 @@ class PickApplicationTest : public TTempHomeTest {
 protected:
   // Pictures in the given format: red at rest, blue while pressed.
   void AddApplication(const QString &aName, const char *aFormat = "png") {
-    const QString up = aName + QStringLiteral("-up.") + QString::fromLatin1(aFormat);
-    const QString down = aName + QStringLiteral("-down.") + QString::fromLatin1(aFormat);
+    // Named by position: a name may hold characters no file name can.
+    const QString stem = QStringLiteral("application%1").arg(mList.Count());
+    const QString up = stem + QStringLiteral("-up.") + QString::fromLatin1(aFormat);
+    const QString down = stem + QStringLiteral("-down.") + QString::fromLatin1(aFormat);
     QImage image(54, 48, QImage::Format_RGB32);
     image.fill(Qt::red);
     ASSERT_TRUE(image.save(HomeFile(up), aFormat));
@@ -63,6 +65,20 @@ TEST_F(PickApplicationTest, RowsStandAtTheirPlacesAndTheHeightFollowsTheCount) {
   EXPECT_EQ(quit->text(), QStringLiteral("Quit"));
   EXPECT_EQ(quit->geometry(), QRect(512, 20, 75, 25));
   EXPECT_EQ(quit->mapTo(&dialog, QPoint(0, 0)).y(), dialog.height() - 65 + 20);
+}
+
+TEST_F(PickApplicationTest, NamesShowAsPlainText) {
+  const QString names[] = {QStringLiteral("<b>Bold</b>"), QStringLiteral("Jazz &amp; <i>Blues")};
+  for (const QString &name : names)
+    AddApplication(name);
+  TPickApplication dialog;
+  dialog.SetApplications(mList);
+  for (int i = 0; i < 2; ++i) {
+    QLabel *label = Label(dialog, i);
+    EXPECT_EQ(label->textFormat(), Qt::PlainText) << i;
+    // Sized for every character of the name, tags included.
+    EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(names[i])) << i;
+  }
 }
 
 TEST_F(PickApplicationTest, PicturesLoadThroughTheImageReaders) {
