@@ -11,6 +11,7 @@
 namespace {
 
 int fSignalPipe[2] = {-1, -1};
+bool fTerminationRequested = false;
 
 void OnSignal(int) {
   // Only async-signal-safe work here: wake the event loop.
@@ -21,6 +22,10 @@ void OnSignal(int) {
 }
 
 } // namespace
+
+bool TerminationRequested() {
+  return fTerminationRequested;
+}
 
 void InstallTerminationHandler(std::function<void()> aOnTerminate) {
   if (fSignalPipe[0] < 0) {
@@ -34,6 +39,7 @@ void InstallTerminationHandler(std::function<void()> aOnTerminate) {
                      char buffer[16];
                      while (::read(fSignalPipe[0], buffer, sizeof buffer) > 0) {
                      }
+                     fTerminationRequested = true;
                      onTerminate();
                    });
   struct sigaction action = {};

@@ -41,8 +41,12 @@ int main(int argc, char *argv[]) {
       SetCurrentApplication(application);
       auto mainWindow = std::make_unique<TMain>();
       auto about = std::make_unique<TAbout>(mainWindow.get());
-      mainWindow->show();
-      result = app.exec();
+      // A signal taken while the creation showed an error closed only that
+      // box; the run then ends here, the normal way.
+      if (!TerminationRequested()) {
+        mainWindow->show();
+        result = app.exec();
+      }
       about.reset();
       mainWindow.reset();
     }

@@ -120,6 +120,17 @@ TEST_F(StartupTest, QuittingThePickerEndsTheRunWithoutAWindow) {
   EXPECT_FALSE(QFile::exists(HomeFile(QStringLiteral("guitar.xml"))));
 }
 
+TEST_F(StartupTest, ASignalWhileTheStartErrorIsShownClosesTheProgram) {
+  // A catalog that cannot be read: the start shows its error and waits.
+  WriteFile(HomeFile(QStringLiteral("Catalog.xml")), "<Catalog version=\"1.0\">");
+  Start();
+  ASSERT_TRUE(WaitForLogLine(QStringLiteral("Application started, version: 1.5.0.61")));
+  Signal(SIGTERM);
+  ExpectCleanExit();
+  EXPECT_EQ(LogMessages().last(), QStringLiteral("Application closed, version: 1.5.0.61"));
+  EXPECT_EQ(LogMessages().filter(QStringLiteral("Application started")).size(), 1);
+}
+
 TEST_F(StartupTest, ALogThatCannotBeOpenedEndsTheProgramWithItsMessage) {
   WriteFile(HomeFile(QStringLiteral("plain")), "x");
   qputenv("MELODRA_HOME", QFile::encodeName(HomeFile(QStringLiteral("plain"))));
