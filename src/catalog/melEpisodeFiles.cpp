@@ -1,19 +1,43 @@
 #include "melEpisodeFiles.h"
 
+#include "melPaths.h"
+#include "ocLists.h"
+
+#include <algorithm>
+
 namespace {
 
-void CheckStoreFileName(const QString &aFileName) {
-  bool unsafe =
-      aFileName.isEmpty() || aFileName == QLatin1String(".") || aFileName == QLatin1String("..");
-  for (const QChar c : aFileName) {
-    if (c == u'/' || c == u'\\' || c.unicode() < 32 || c.unicode() == 127)
-      unsafe = true;
-  }
+bool IsControl(QChar aChar) {
+  return aChar.unicode() < 32 || aChar.unicode() == 127;
+}
+
+// Whether the catalog reader, which trims the stored text and resolves it
+// against the catalog file's folder, finds aFolder + aName as one file
+// directly inside that folder. The base is a sample: a placement never climbs
+// out of its folder's text, so the outcome does not depend on it.
+bool ReadBackInside(const QString &aFolder, const QString &aName) {
+  static const QString cBase = QStringLiteral("\\catalog\\");
+  const tRelativePathResolverC resolver(cBase);
+  const QString folder = resolver.Resolve(aFolder);
+  const QString read = resolver.Resolve(TrimControl(aFolder + aName));
+  if (!read.startsWith(folder))
+    return false;
+  const QString file = read.mid(folder.size());
+  return !file.isEmpty() && file != QLatin1String(".") && file != QLatin1String("..") &&
+         !file.contains(u'\\') && !file.contains(u'/');
+}
+
+// The store's name must place both the main file and the derived one inside
+// the media folder; control characters would not come back from the catalog
+// file as they went in.
+void CheckPlacement(const QString &aFileName, const QString &aFolder, const QString &aName) {
+  const bool unsafe = std::any_of(aFileName.cbegin(), aFileName.cend(), IsControl) ||
+                      !ReadBackInside(aFolder, aFileName) || !ReadBackInside(aFolder, aName);
   if (!unsafe)
     return;
   QString shown = aFileName;
   for (QChar &c : shown) {
-    if (c.unicode() < 32 || c.unicode() == 127)
+    if (IsControl(c))
       c = u'?';
   }
   throw UnsafeFileNameException(
@@ -47,6 +71,6 @@ QString EpisodeFilePath(const QString &aFileName, const QString &aFileType) {
   } else {
     throw UnknownFileTypeException(QStringLiteral("Unknown file type:") + aFileType);
   }
-  CheckStoreFileName(aFileName);
+  CheckPlacement(aFileName, folder, name);
   return folder + name;
 }

@@ -10,8 +10,11 @@ public:
   using EMelError::EMelError;
 };
 
-// A store file name that could place a file outside the media folders: it
-// holds a separator, is "." or "..", is empty, or holds a control character.
+// A store file name that could place a file outside the media folders: the
+// catalog reader, once it has trimmed and resolved the stored path, would not
+// find one file directly inside the media folder of its type (a separator, a
+// colon, an empty name, "." or ".." after trimming), or the name holds a
+// control character.
 class UnsafeFileNameException : public EMelError {
 public:
   using EMelError::EMelError;

@@ -1,4 +1,6 @@
 #include "melEpisodeFiles.h"
+#include "melPaths.h"
+#include "ocLists.h"
 
 #include <gtest/gtest.h>
 
@@ -62,6 +64,58 @@ TEST(EpisodeFilePathTest, NamesThatCouldLeaveTheMediaFoldersAreRefused) {
         EXPECT_FALSE(e.Message().contains(QChar(0)));
       }
     }
+  }
+}
+
+// The path the catalog reader makes of a stored placement: the text trimmed,
+// then resolved against the catalog file's folder.
+QString ReaderPath(const QString &aBase, const QString &aStored) {
+  return tRelativePathResolverC(aBase).Resolve(TrimControl(aStored));
+}
+
+TEST(EpisodeFilePathTest, NamesTheReaderWouldTakeOutsideTheFolderAreRefused) {
+  // Each of these passes a look at its characters but, read back, is no file
+  // inside its media folder: a colon makes the stored path an absolute one
+  // that stays relative to the working folder, and the trimmed blanks leave
+  // the folder itself or its parent.
+  const char *const names[] = {"a:b.mov", "C:clip.mov", ".. ", ". ", "..   ", "x:"};
+  for (const char *name : names) {
+    for (const char *type : {"Movie", "PDF", "iPod", "Acid"}) {
+      try {
+        const QString path = EpisodeFilePath(QString::fromUtf8(name), QString::fromUtf8(type));
+        ADD_FAILURE() << name << " " << type << " placed at " << path.toStdString();
+      } catch (const UnsafeFileNameException &e) {
+        EXPECT_EQ(e.Message(),
+                  QStringLiteral("Refused store file name \"%1\": a file name may not be empty, "
+                                 "\".\" or \"..\", nor hold a path separator or a control "
+                                 "character")
+                      .arg(QString::fromUtf8(name)));
+      }
+    }
+  }
+}
+
+TEST(EpisodeFilePathTest, AcceptedNamesLieStrictlyInsideTheirFolderWhenRead) {
+  const QString base = QStringLiteral("/home/user/Lessons/");
+  struct tCase {
+    const char *mName;
+    const char *mType;
+    const char *mFolder;
+  };
+  const tCase cases[] = {
+      {" ..", "Movie", "video"},  {"...", "PDF", "pdf"},        {"clip.mov ", "Movie", "video"},
+      {" .", "PDF", "pdf"},       {"..mov", "iPod", "iPod"},    {". mov", "iPod", "iPod"},
+      {".. mov", "Acid", "ACID"}, {"a..b.mov", "MOV", "video"},
+  };
+  for (const tCase &c : cases) {
+    const QString stored = EpisodeFilePath(QString::fromUtf8(c.mName), QString::fromUtf8(c.mType));
+    const QString read = LocalPath(ReaderPath(base, stored));
+    const QString folder = base + QString::fromUtf8(c.mFolder) + u'/';
+    ASSERT_TRUE(read.startsWith(folder)) << c.mName << " " << read.toStdString();
+    const QString file = read.mid(folder.size());
+    EXPECT_FALSE(file.isEmpty() || file == QLatin1String(".") || file == QLatin1String("..") ||
+                 file.contains(u'/'))
+        << c.mName << " " << read.toStdString();
   }
 }
 
