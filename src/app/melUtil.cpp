@@ -6,6 +6,7 @@
 #include "melRegistry.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 namespace {
 
@@ -54,5 +55,15 @@ void MoveToRecycleBin(const QString &aFileName, quintptr aOwnerWindow) {
   WriteLog(aFileName);
   WriteLog(QString::number(cFlags));
   WriteLog(QString());
-  QFile::moveToTrash(LocalPath(aFileName));
+  // Only a file goes: a catalog edited by hand or filled by an older import
+  // may name a folder, the media folder itself included. A link to a file
+  // goes as the link; its target stays.
+  const QString local = LocalPath(aFileName);
+  const QFileInfo info(local);
+  if (!info.isFile()) {
+    if (info.exists() || info.isSymLink())
+      WriteLog(QStringLiteral("Not a file, left in place: ") + aFileName);
+    return;
+  }
+  QFile::moveToTrash(local);
 }

@@ -18,5 +18,7 @@ QString GetFileVersionString(const QString &aFileName);
 QString GetProgramVersion();
 
 // Moves one file to the desktop's trash, without asking. The outcome is not
-// examined.
+// examined. Anything but a file or a link to a file (a folder, a link to a
+// folder) stays where it is, as a missing file does; a link goes itself,
+// never its target.
 void MoveToRecycleBin(const QString &aFileName, quintptr aOwnerWindow);

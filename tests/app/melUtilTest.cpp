@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 namespace {
 
@@ -56,6 +57,43 @@ TEST_F(UtilTest, MoveToRecycleBinTrashesTheFileAndLogsTheOperation) {
   EXPECT_TRUE(QFile::exists(Home() + QStringLiteral("xdg-data/Trash/files/clip.mov")));
   EXPECT_EQ(LogMessages(), (QStringList{QStringLiteral("77"), QStringLiteral("3"), stored,
                                         QStringLiteral("84"), QString()}));
+}
+
+TEST_F(UtilTest, MoveToRecycleBinSendsNoFolderToTheTrash) {
+  // A catalog may name a folder or a link by an earlier import or a hand
+  // edit; only a file goes, and a link goes as the link, never its target.
+  OpenTestLog();
+  const QString trash = Home() + QStringLiteral("xdg-data/Trash/files/");
+  const QString lessons = HomeFile(QStringLiteral("lessons/"));
+  WriteFile(lessons + QStringLiteral("pdf/sheet.pdf"), "sheet");
+  WriteFile(lessons + QStringLiteral("video/clip.mov"), "movie");
+  ASSERT_TRUE(QFile::link(lessons + QStringLiteral("pdf"), lessons + QStringLiteral("to-folder")));
+  ASSERT_TRUE(
+      QFile::link(lessons + QStringLiteral("video/clip.mov"), lessons + QStringLiteral("to-file")));
+  ASSERT_TRUE(QFile::link(lessons + QStringLiteral("gone"), lessons + QStringLiteral("dangling")));
+  // In this order, so that a folder trashed by mistake cannot hide the
+  // outcome for the links into it.
+  struct tCase {
+    const char *mName;
+    bool mStays; // still in its place afterwards
+  };
+  const tCase cases[] = {
+      {"to-file", false}, {"to-folder", true}, {"dangling", true}, {"missing", false},
+      {"pdf/..", true},   {"video/", true},    {"pdf", true},
+  };
+  for (const tCase &c : cases) {
+    const QString local = lessons + QString::fromUtf8(c.mName);
+    QString stored = local;
+    stored.replace(u'/', u'\\');
+    MoveToRecycleBin(stored, 1);
+    const QFileInfo info(local);
+    EXPECT_EQ(info.exists() || info.isSymLink(), c.mStays) << c.mName;
+  }
+  EXPECT_EQ(QDir(trash).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System),
+            QStringList{QStringLiteral("to-file")});
+  EXPECT_EQ(ReadFile(lessons + QStringLiteral("pdf/sheet.pdf")), QByteArray("sheet"));
+  EXPECT_EQ(ReadFile(lessons + QStringLiteral("video/clip.mov")), QByteArray("movie"));
+  EXPECT_TRUE(QFileInfo(lessons + QStringLiteral("to-folder")).isSymLink());
 }
 
 } // namespace
