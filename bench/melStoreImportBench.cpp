@@ -103,7 +103,6 @@ void BM_MergeStore(benchmark::State &aState) {
     aState.ResumeTiming();
     tCatalogDocumentC local(work);
     MergeStoreCatalog(store, local);
-    local.Save();
   }
   aState.counters["per_item"] =
       benchmark::Counter(double(aState.iterations()) * cItems,

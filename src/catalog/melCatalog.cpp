@@ -27,32 +27,6 @@ QString ReadName(const pugi::xml_node &aElement, const char *aKind) {
   return value;
 }
 
-// The element's whole text content: every text below it, in order.
-QString TextContent(const pugi::xml_node &aElement) {
-  const pugi::xml_node first = aElement.first_child();
-  if (!first)
-    return {};
-  if (!first.next_sibling() &&
-      (first.type() == pugi::node_pcdata || first.type() == pugi::node_cdata))
-    return Utf8Text(first.value());
-  QByteArray text;
-  // Walked without recursion: an element may nest deeply.
-  pugi::xml_node node = first;
-  while (node && node != aElement) {
-    if (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata)
-      text += node.value();
-    if (node.first_child()) {
-      node = node.first_child();
-      continue;
-    }
-    while (node != aElement && !node.next_sibling())
-      node = node.parent();
-    if (node != aElement)
-      node = node.next_sibling();
-  }
-  return QString::fromUtf8(text);
-}
-
 QString ChildPath(const QString &aPath, const QString &aName) {
   return aPath.endsWith(u'\\') ? aPath + aName : aPath + u'\\' + aName;
 }
@@ -94,23 +68,23 @@ tFileItemC::tFileItemC(tCategoryItemC *aParent, const pugi::xml_node &aElement, 
     const char *name = child.name();
     auto is = [name](const char *aField) { return std::strcmp(name, aField) == 0; };
     if (is("Filename"))
-      mFilename = resolved(TrimControl(TextContent(child)));
+      mFilename = resolved(TrimControl(ElementText(child)));
     else if (is("iPodFile"))
-      mIPodFile = resolved(TrimControl(TextContent(child)));
+      mIPodFile = resolved(TrimControl(ElementText(child)));
     else if (is("AcidFile"))
-      mAcidFile = resolved(TrimControl(TextContent(child)));
+      mAcidFile = resolved(TrimControl(ElementText(child)));
     else if (is("FileType"))
-      mFileType = TrimControl(TextContent(child));
+      mFileType = TrimControl(ElementText(child));
     else if (is("Artist"))
-      mArtist = TrimControl(TextContent(child));
+      mArtist = TrimControl(ElementText(child));
     else if (is("Instrument"))
-      mInstrument = TrimControl(TextContent(child));
+      mInstrument = TrimControl(ElementText(child));
     else if (is("Level"))
-      mLevel = TrimControl(TextContent(child));
+      mLevel = TrimControl(ElementText(child));
     else if (is("URL"))
-      mURL = TrimControl(TextContent(child));
+      mURL = TrimControl(ElementText(child));
     else if (is("Status")) {
-      if (const auto status = TextToStatus(TrimControl(TextContent(child))))
+      if (const auto status = TextToStatus(TrimControl(ElementText(child))))
         mStatus = *status;
     }
   }
@@ -190,9 +164,7 @@ void tCatalogC::Load() {
   pugi::xml_document document;
   // Comments, processing instructions and document types become nodes, so
   // that one before the root is seen as the first node.
-  ParseCatalogXml(document, data, QStringLiteral("The catalog file %1").arg(local),
-                  pugi::parse_default | pugi::parse_comments | pugi::parse_pi |
-                      pugi::parse_doctype);
+  ParseCatalogXml(document, data, QStringLiteral("The catalog file %1").arg(local), cKeepAllNodes);
 
   const pugi::xml_node first = document.first_child();
   if (first.type() != pugi::node_element || std::strcmp(first.name(), "Catalog") != 0)

@@ -4,7 +4,9 @@
 #include "melCatalogFile.h"
 
 #include <QFile>
+#include <QStringDecoder>
 
+#include <cstdio>
 #include <cstring>
 #include <sstream>
 
@@ -18,16 +20,119 @@ bool DeclaresLatin1(const QByteArray &aData) {
   return declaration.contains("iso-8859-1") || declaration.contains("latin1");
 }
 
+// Text in UTF-16 or UTF-32 (a byte order mark, or the zero bytes around the
+// first "<") goes by the parser's own detection.
+bool LooksWide(const QByteArray &aData) {
+  if (aData.size() < 2)
+    return false;
+  const auto byte = [&aData](int aIndex) { return uchar(aData[aIndex]); };
+  return (byte(0) == 0xFE && byte(1) == 0xFF) || (byte(0) == 0xFF && byte(1) == 0xFE) ||
+         byte(0) == 0 || byte(1) == 0;
+}
+
+bool IsValidUtf8(const QByteArray &aData) {
+  QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+  // The decoding runs when its result is taken.
+  const QString text = decoder.decode(aData);
+  return !decoder.hasError();
+}
+
 int LineAt(const QByteArray &aData, qsizetype aOffset) {
   return int(QByteArrayView(aData.constData(), std::min(aOffset, aData.size())).count('\n')) + 1;
+}
+
+bool IsLatin1(const char *aUtf8) {
+  for (const unsigned char *c = reinterpret_cast<const unsigned char *>(aUtf8); *c; ++c) {
+    // Lead bytes from 0xC4 on start code points above U+00FF.
+    if (*c >= 0xC4)
+      return false;
+  }
+  return true;
+}
+
+// Whether the document can go to a Latin-1 file with numeric character
+// references: only text and attribute values may hold references, so a wider
+// character in a name, a comment, an instruction or a document type cannot.
+// CDATA sections holding such characters become plain text, which means the
+// same and can hold references.
+bool PrepareForLatin1(pugi::xml_node aTop) {
+  pugi::xml_node node = aTop.first_child();
+  while (node) {
+    switch (node.type()) {
+    case pugi::node_cdata:
+      if (!IsLatin1(node.value())) {
+        pugi::xml_node text = node.parent().insert_child_before(pugi::node_pcdata, node);
+        text.set_value(node.value());
+        pugi::xml_node cdata = node;
+        node = text;
+        cdata.parent().remove_child(cdata);
+      }
+      break;
+    case pugi::node_element:
+      if (!IsLatin1(node.name()))
+        return false;
+      for (const pugi::xml_attribute attribute : node.attributes()) {
+        if (!IsLatin1(attribute.name()))
+          return false;
+      }
+      break;
+    case pugi::node_comment:
+    case pugi::node_pi:
+    case pugi::node_doctype:
+      if (!IsLatin1(node.name()) || !IsLatin1(node.value()))
+        return false;
+      break;
+    default: break;
+    }
+    if (node.first_child()) {
+      node = node.first_child();
+      continue;
+    }
+    while (node != aTop && !node.next_sibling())
+      node = node.parent();
+    node = node == aTop ? pugi::xml_node() : node.next_sibling();
+  }
+  return true;
+}
+
+// UTF-8 to Latin-1; every code point above U+00FF becomes a hexadecimal
+// character reference. The input is the parser's own output, valid UTF-8.
+QByteArray Utf8ToLatin1WithReferences(const std::string &aText) {
+  QByteArray out;
+  out.reserve(qsizetype(aText.size()));
+  const auto *c = reinterpret_cast<const unsigned char *>(aText.data());
+  const auto *end = c + aText.size();
+  char reference[16];
+  while (c < end) {
+    if (*c < 0x80) {
+      out += char(*c++);
+      continue;
+    }
+    int length = *c >= 0xF0 ? 4 : *c >= 0xE0 ? 3 : 2;
+    if (end - c < length)
+      length = int(end - c);
+    uint32_t code = *c & (length == 4 ? 0x07 : length == 3 ? 0x0F : 0x1F);
+    for (int i = 1; i < length; ++i)
+      code = (code << 6) | (c[i] & 0x3F);
+    c += length;
+    if (code <= 0xFF) {
+      out += char(code);
+    } else {
+      const int size = std::snprintf(reference, sizeof reference, "&#x%X;", unsigned(code));
+      out.append(reference, size);
+    }
+  }
+  return out;
 }
 
 } // namespace
 
 void ParseCatalogXml(pugi::xml_document &aDocument, const QByteArray &aData, const QString &aSource,
                      unsigned aOptions) {
-  const pugi::xml_encoding encoding =
-      DeclaresLatin1(aData) ? pugi::encoding_latin1 : pugi::encoding_auto;
+  // A file that is neither declared Latin-1 nor valid UTF-8 is Latin-1 in
+  // practice; read as UTF-8 its other bytes would be lost.
+  const bool latin1 = DeclaresLatin1(aData) || (!LooksWide(aData) && !IsValidUtf8(aData));
+  const pugi::xml_encoding encoding = latin1 ? pugi::encoding_latin1 : pugi::encoding_auto;
   const pugi::xml_parse_result result =
       aDocument.load_buffer(aData.constData(), size_t(aData.size()), aOptions, encoding);
   if (!result) {
@@ -48,7 +153,10 @@ void tCatalogDocumentC::Reload() {
   if (!file.open(QIODevice::ReadOnly))
     throw ECatalogError(
         QStringLiteral("Cannot open the catalog file %1: %2").arg(mFileName, file.errorString()));
-  ParseCatalogXml(mDocument, file.readAll(), QStringLiteral("The catalog file %1").arg(mFileName));
+  // Comments, instructions and the document type are kept, so a save
+  // writes them back.
+  ParseCatalogXml(mDocument, file.readAll(), QStringLiteral("The catalog file %1").arg(mFileName),
+                  cKeepAllNodes);
 }
 
 pugi::xml_document tCatalogDocumentC::ParseText(const QByteArray &aText, const QString &aSource) {
@@ -57,11 +165,19 @@ pugi::xml_document tCatalogDocumentC::ParseText(const QByteArray &aText, const Q
   return document;
 }
 
-void tCatalogDocumentC::Save() const {
+void tCatalogDocumentC::Save() {
   std::ostringstream out;
-  out << "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n";
-  mDocument.save(out, "\t", pugi::format_indent | pugi::format_no_declaration,
-                 pugi::encoding_latin1);
+  const unsigned flags = pugi::format_indent | pugi::format_no_declaration;
+  if (PrepareForLatin1(mDocument)) {
+    mDocument.save(out, "\t", flags, pugi::encoding_utf8);
+    SaveCatalogFile(mFileName, "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n" +
+                                   Utf8ToLatin1WithReferences(out.str()));
+    return;
+  }
+  // Names or comments beyond Latin-1: the file is written in UTF-8 instead,
+  // which every reader of catalogs takes, rather than losing them.
+  out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+  mDocument.save(out, "\t", flags, pugi::encoding_utf8);
   const std::string text = out.str();
   SaveCatalogFile(mFileName, QByteArray(text.data(), qsizetype(text.size())));
 }
@@ -74,8 +190,31 @@ QString ElementText(const pugi::xml_node &aElement) {
   const pugi::xml_node first = aElement.first_child();
   if (!first)
     return {};
-  if (first.next_sibling() ||
-      (first.type() != pugi::node_pcdata && first.type() != pugi::node_cdata))
-    throw EMelError(QStringLiteral("Element does not contain a single text node"));
-  return Utf8Text(first.value());
+  if (!first.next_sibling() &&
+      (first.type() == pugi::node_pcdata || first.type() == pugi::node_cdata))
+    return Utf8Text(first.value());
+  QByteArray text;
+  // Walked without recursion: an element may nest deeply.
+  pugi::xml_node node = first;
+  while (node && node != aElement) {
+    if (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata)
+      text += node.value();
+    if (node.first_child()) {
+      node = node.first_child();
+      continue;
+    }
+    while (node != aElement && !node.next_sibling())
+      node = node.parent();
+    if (node != aElement)
+      node = node.next_sibling();
+  }
+  return QString::fromUtf8(text);
+}
+
+bool HasElementChild(const pugi::xml_node &aElement) {
+  for (const pugi::xml_node child : aElement.children()) {
+    if (child.type() == pugi::node_element)
+      return true;
+  }
+  return false;
 }

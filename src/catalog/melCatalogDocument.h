@@ -4,10 +4,15 @@
 
 #include <pugixml.hpp>
 
+// Parse options that keep comments, processing instructions and the document
+// type as nodes.
+inline constexpr unsigned cKeepAllNodes =
+    pugi::parse_default | pugi::parse_comments | pugi::parse_pi | pugi::parse_doctype;
+
 // A catalog file opened for editing: read from ISO-8859-1 (or what the file
 // declares) into a DOM, and saved back as ISO-8859-1 with one tab per level,
-// through a temporary file, so a failed or interrupted save keeps the
-// previous content.
+// characters beyond Latin-1 as numeric character references, through a
+// temporary file, so a failed or interrupted save keeps the previous content.
 class tCatalogDocumentC {
 public:
   // Reads the file; raises ECatalogError (open and parse errors with the
@@ -21,20 +26,24 @@ public:
   pugi::xml_node Root() const { return mDocument.document_element(); }
   // Reads the file again, as another writer may have left it.
   void Reload();
-  void Save() const;
+  // May turn CDATA sections that hold characters beyond Latin-1 into plain
+  // text of the same meaning.
+  void Save();
 
 private:
   QString mFileName;
   pugi::xml_document mDocument;
 };
 
-// Parses catalog or store XML; a document declaring ISO-8859-1 is read as
-// Latin-1. Raises ECatalogError naming aSource and the line.
+// Parses catalog or store XML; a document declaring ISO-8859-1, or one in
+// 8-bit text that is not valid UTF-8, is read as Latin-1. Raises
+// ECatalogError naming aSource and the line.
 void ParseCatalogXml(pugi::xml_document &aDocument, const QByteArray &aData, const QString &aSource,
                      unsigned aOptions = pugi::parse_default);
 
-// The text of an element as the parser delivers it; raises EMelError with
-// "Element does not contain a single text node" when it holds more than one
-// text.
+// The element's whole text content: every text and CDATA below it, in order,
+// comments and instructions left out. Every reader and writer of catalog
+// fields takes text this way.
 QString ElementText(const pugi::xml_node &aElement);
+bool HasElementChild(const pugi::xml_node &aElement);
 QString Utf8Text(const char *aText);

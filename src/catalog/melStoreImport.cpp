@@ -13,12 +13,20 @@
 
 namespace {
 
+// A store item's field is text alone; split text (CDATA, a comment between)
+// reads as one.
+QString ItemElementText(const pugi::xml_node &aElement) {
+  if (HasElementChild(aElement))
+    throw EMelError(QStringLiteral("Element does not contain a single text node"));
+  return ElementText(aElement);
+}
+
 // An element the merge walks by: its absence ends the item.
 QString WalkText(const pugi::xml_node &aItem, const char *aName) {
   const pugi::xml_node element = aItem.child(aName);
   if (!element)
     throw EMelError(QStringLiteral("Node is not found"));
-  return ElementText(element);
+  return ItemElementText(element);
 }
 
 QString ItemText(const pugi::xml_node &aItem, const char *aName) {
@@ -26,7 +34,7 @@ QString ItemText(const pugi::xml_node &aItem, const char *aName) {
   if (!element)
     throw EMelError(
         QStringLiteral("The store item has no \"%1\" element").arg(QLatin1String(aName)));
-  return ElementText(element);
+  return ItemElementText(element);
 }
 
 // The first child named aName; a child without a name is never a match.
@@ -142,28 +150,40 @@ void MergeIntoInstrument(const pugi::xml_node &aItem, pugi::xml_node aInstrument
                 episode);
 }
 
-void MergeStoreCatalog(const pugi::xml_document &aStore, tCatalogDocumentC &aLocal) {
-  for (const pugi::xml_node group : aStore.document_element().children()) {
-    for (const pugi::xml_node item : group.children()) {
-      const QString instrumentName = WalkText(item, "Instrument");
-      // Another writer may have changed the file since the last item.
-      aLocal.Reload();
-      const pugi::xml_node root = aLocal.Root();
-      const pugi::xml_node instrument = FindNamed(root, instrumentName);
-      if (instrument) {
-        MergeIntoInstrument(item, instrument);
-      } else {
-        const QString categoryName = ItemText(item, "Category");
-        const QString subCategoryName = ItemText(item, "Sub-Category");
-        const tStoreEpisodeC episode = ReadEpisode(item);
-        AppendEpisode(
-            AppendCategory(AppendCategory(AppendCategory(root, instrumentName), categoryName),
-                           subCategoryName),
-            episode);
-      }
-      aLocal.Save();
-    }
+void MergeItem(const pugi::xml_node &aItem, pugi::xml_node aRoot) {
+  const QString instrumentName = WalkText(aItem, "Instrument");
+  const pugi::xml_node instrument = FindNamed(aRoot, instrumentName);
+  if (instrument) {
+    MergeIntoInstrument(aItem, instrument);
+    return;
   }
+  const QString categoryName = ItemText(aItem, "Category");
+  const QString subCategoryName = ItemText(aItem, "Sub-Category");
+  const tStoreEpisodeC episode = ReadEpisode(aItem);
+  AppendEpisode(AppendCategory(AppendCategory(AppendCategory(aRoot, instrumentName), categoryName),
+                               subCategoryName),
+                episode);
+}
+
+void MergeStoreCatalog(const pugi::xml_document &aStore, tCatalogDocumentC &aLocal) {
+  // Another writer may have changed the file since it was opened.
+  aLocal.Reload();
+  const pugi::xml_node root = aLocal.Root();
+  int merged = 0;
+  try {
+    for (const pugi::xml_node group : aStore.document_element().children()) {
+      for (const pugi::xml_node item : group.children()) {
+        MergeItem(item, root);
+        ++merged;
+      }
+    }
+  } catch (...) {
+    // A failing item leaves nothing behind; the ones before it are kept.
+    if (merged > 0)
+      aLocal.Save();
+    throw;
+  }
+  aLocal.Save();
 }
 
 void ImportStoreCatalog(const tStoreFetchFn &aFetch) {
@@ -179,5 +199,4 @@ void ImportStoreCatalog(const tStoreFetchFn &aFetch) {
     return;
   tCatalogDocumentC local(catalogFile);
   MergeStoreCatalog(store, local);
-  local.Save();
 }

@@ -15,9 +15,10 @@ void WriteEmptyCatalog(const QString &aLocalCatalogFile);
 
 // Adds the store's episodes that the catalog lacks: the store document holds
 // groups of items, each naming its instrument, category, sub-category and
-// file. Every item is merged into the file as the previous item left it and
-// saved on its own, so an item that fails keeps the ones before it. Raises
-// EMelError for an item that cannot be merged.
+// file. All items are merged into the file as it is now, read once, and saved once; an
+// item that fails leaves nothing of itself, and the ones before it are saved
+// before the error goes on. Raises EMelError for an item that cannot be
+// merged.
 void MergeStoreCatalog(const pugi::xml_document &aStore, tCatalogDocumentC &aLocal);
 // One item into the instrument category of the catalog, and into one of its
 // categories.

@@ -11,7 +11,9 @@
 // last equal key, stored text keys are trimmed, and case folding covers the
 // ASCII letters only.
 
-inline constexpr int cListInitialCapacity = 32;
+// The first growth of a list; an empty list holds no storage, since a
+// catalog has many small lists.
+inline constexpr int cListInitialCapacity = 4;
 
 // Compares with the letters a-z taken as A-Z; every other character by code.
 int CompareTextAsciiCase(const QString &aLeft, const QString &aRight);
@@ -52,13 +54,11 @@ public:
     std::vector<K>().swap(mKeys);
     std::vector<T *>().swap(mObjects);
     mCount = 0;
-    Reserve(cListInitialCapacity);
+    mCapacity = 0;
   }
 
 protected:
-  explicit tKeyedListC(bool aAllowDuplicates) : mAllowDuplicates(aAllowDuplicates) {
-    Reserve(cListInitialCapacity);
-  }
+  explicit tKeyedListC(bool aAllowDuplicates) : mAllowDuplicates(aAllowDuplicates) {}
   ~tKeyedListC() { Clear(); }
 
   // Unsorted: the last equal key, or the count. Sorted: an equal key, or
@@ -88,7 +88,7 @@ protected:
 
   int Insert(int aPosition, K aKey, T *aObject) {
     if (mCount == mCapacity)
-      Reserve(mCapacity * 2);
+      Reserve(mCapacity == 0 ? cListInitialCapacity : mCapacity * 2);
     const int position = mSorted ? aPosition : mCount;
     mKeys.insert(mKeys.begin() + position, std::move(aKey));
     mObjects.insert(mObjects.begin() + position, aObject);
