@@ -9,6 +9,9 @@
 #include <pugixml.hpp>
 
 #include <cstring>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -113,14 +116,13 @@ void tFileItemC::SetProgress(int aPercent) {
 
 tCategoryItemC::tCategoryItemC(tCategoryItemC *aParent, const pugi::xml_node &aElement,
                                QString aName, QString aPath, const tCatalogReadC &aRead, int aDepth)
-    : tCatalogItemC(aParent), mCatalogFile(aRead.mCatalogFile), mPath(std::move(aPath)),
-      mName(std::move(aName)) {
+    : tCatalogItemC(aParent), mName(std::move(aName)) {
   mItems.SetSorted(false);
   mItems.SetReleaseCallback(ReleaseObject<tCatalogItemC>);
   if (aDepth > cMaxCategoryDepth)
     throw ECatalogError(QStringLiteral("Categories are nested deeper than %1 levels in %2")
                             .arg(cMaxCategoryDepth)
-                            .arg(LocalPath(mCatalogFile)));
+                            .arg(LocalPath(aRead.mCatalogFile)));
   bool categoriesSeen = false;
   bool filesSeen = false;
   for (pugi::xml_node child = aElement.first_child(); child; child = child.next_sibling()) {
@@ -131,7 +133,7 @@ tCategoryItemC::tCategoryItemC(tCategoryItemC *aParent, const pugi::xml_node &aE
         throw ECatalogError(QStringLiteral("File found in a node with categories"));
       filesSeen = true;
       QString name = ReadName(child, "File");
-      QString path = ChildPath(mPath, name);
+      QString path = ChildPath(aPath, name);
       auto *episode = new tFileItemC(this, child, name, std::move(path), aRead);
       mItems.Add(name, episode);
     } else if (std::strcmp(child.name(), "Category") == 0) {
@@ -139,7 +141,7 @@ tCategoryItemC::tCategoryItemC(tCategoryItemC *aParent, const pugi::xml_node &aE
         throw ECatalogError(QStringLiteral("Category found in a node with files"));
       categoriesSeen = true;
       QString name = ReadName(child, "Category");
-      QString path = ChildPath(mPath, name);
+      QString path = ChildPath(aPath, name);
       // The list owns the child from here, even if a later sibling fails.
       auto category =
           std::make_unique<tCategoryItemC>(this, child, name, std::move(path), aRead, aDepth + 1);
@@ -149,29 +151,42 @@ tCategoryItemC::tCategoryItemC(tCategoryItemC *aParent, const pugi::xml_node &aE
   mHasFiles = filesSeen;
 }
 
+QString tCategoryItemC::GetPath() const {
+  return mParent ? ChildPath(mParent->GetPath(), mName) : QString();
+}
+
 tCatalogC::tCatalogC(QString aFileName) : mFileName(std::move(aFileName)) {
   Load();
 }
 
 void tCatalogC::Load() {
+  mRoot = ReadTree();
+#ifdef __GLIBC__
+  // The document's pages were freed in the middle of the heap, under the
+  // new tree; without this a large catalog keeps them resident.
+  malloc_trim(0);
+#endif
+}
+
+std::shared_ptr<tCategoryItemC> tCatalogC::ReadTree() const {
   const QString local = LocalPath(mFileName);
   QFile file(local);
   if (!file.open(QIODevice::ReadOnly))
     throw ECatalogError(
         QStringLiteral("Cannot open the catalog file %1: %2").arg(local, file.errorString()));
-  const QByteArray data = file.readAll();
-  file.close();
   pugi::xml_document document;
   // Comments, processing instructions and document types become nodes, so
   // that one before the root is seen as the first node.
-  ParseCatalogXml(document, data, QStringLiteral("The catalog file %1").arg(local), cKeepAllNodes);
+  ParseCatalogXml(document, file.readAll(), QStringLiteral("The catalog file %1").arg(local),
+                  cKeepAllNodes);
+  file.close();
 
   const pugi::xml_node first = document.first_child();
   if (first.type() != pugi::node_element || std::strcmp(first.name(), "Catalog") != 0)
     throw ECatalogError(QStringLiteral("expected 'Catalog' node, not found"));
   const tRelativePathResolverC resolver(FolderOf(mFileName));
   const tCatalogReadC read{mFileName, resolver, mStatusWriter};
-  mRoot = std::make_shared<tCategoryItemC>(nullptr, first, QString(), QString(), read);
+  return std::make_shared<tCategoryItemC>(nullptr, first, QString(), QString(), read);
 }
 
 tCatalogItemC *tCatalogC::FindItem(const QString &aPath) const {

@@ -104,11 +104,11 @@ public:
 
   bool IsCategory() const override { return true; }
   bool HasFiles() const override { return mHasFiles; }
-  QString GetPath() const override { return mPath; }
+  // Built from the names up the tree: a catalog may hold millions of
+  // categories, and a stored path each would double their memory.
+  QString GetPath() const override;
   QString GetName() const override { return mName; }
 
-  QString mCatalogFile;
-  QString mPath;
   QString mName;
   bool mHasFiles = false;
   tStringListC<tCatalogItemC> mItems;
@@ -154,6 +154,7 @@ public:
   QString mFileName;
 
 private:
+  std::shared_ptr<tCategoryItemC> ReadTree() const;
   std::shared_ptr<tStatusWriter> mStatusWriter = std::make_shared<tStatusWriter>();
   // A replaced tree lives on while a row sink holds it, and goes when the
   // last list that showed it is refilled.
