@@ -2,7 +2,6 @@
 
 #include "melRegistryFile.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,31 +9,87 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <memory>
+
+#include <sys/stat.h>
+
 namespace {
 
 QMutex fDiagnosticsLock;
 std::function<void(const QString &)> fDiagnostics;
 QString fLastReported; // the file state whose problem was reported already
 
-tRegistryFileC LoadFile() {
+// What tells one state of the file from another: a save renames a new file
+// into place, and an edit in place changes the times.
+struct tFileStateC {
+  QString mPath;
+  bool mExists = false;
+  dev_t mDevice = 0;
+  ino_t mInode = 0;
+  off_t mSize = 0;
+  timespec mModified{};
+  timespec mChanged{};
+
+  bool operator==(const tFileStateC &aOther) const {
+    return mPath == aOther.mPath && mExists == aOther.mExists && mDevice == aOther.mDevice &&
+           mInode == aOther.mInode && mSize == aOther.mSize &&
+           mModified.tv_sec == aOther.mModified.tv_sec &&
+           mModified.tv_nsec == aOther.mModified.tv_nsec &&
+           mChanged.tv_sec == aOther.mChanged.tv_sec && mChanged.tv_nsec == aOther.mChanged.tv_nsec;
+  }
+};
+
+tFileStateC StateOf(const QString &aPath) {
+  tFileStateC state;
+  state.mPath = aPath;
+  struct stat info {};
+  if (::stat(QFile::encodeName(aPath).constData(), &info) != 0)
+    return state;
+  state.mExists = true;
+  state.mDevice = info.st_dev;
+  state.mInode = info.st_ino;
+  state.mSize = info.st_size;
+  state.mModified = info.st_mtim;
+  state.mChanged = info.st_ctim;
+  return state;
+}
+
+// The file is parsed once per state, not on every read.
+QMutex fCacheLock;
+tFileStateC fCachedState;
+std::shared_ptr<const tRegistryFileC> fCached;
+
+std::shared_ptr<const tRegistryFileC> LoadFile() {
   const QString path = TRegistry::FilePath();
+  QMutexLocker cacheLock(&fCacheLock);
+  const tFileStateC state = StateOf(path);
+  if (fCached && state == fCachedState)
+    return fCached;
+  auto parsed = std::make_shared<tRegistryFileC>();
   QFile file(path);
-  if (!file.open(QIODevice::ReadOnly))
-    return {};
-  tRegistryFileC parsed = tRegistryFileC::Parse(QString::fromUtf8(file.readAll()));
-  if (parsed.mProblemLine != 0) {
-    // Every operation reads the file anew; one report per state of the file.
-    const QFileInfo info(path);
-    const QString state = path + u'|' + QString::number(info.size()) + u'|' +
-                          QString::number(info.lastModified().toMSecsSinceEpoch());
-    QMutexLocker lock(&fDiagnosticsLock);
-    if (state != fLastReported && fDiagnostics) {
-      fLastReported = state;
-      fDiagnostics(QStringLiteral("Settings file %1, line %2: %3; the line is ignored")
-                       .arg(path)
-                       .arg(parsed.mProblemLine)
-                       .arg(parsed.mProblem));
+  if (file.open(QIODevice::ReadOnly)) {
+    *parsed = tRegistryFileC::Parse(QString::fromUtf8(file.readAll()));
+    if (parsed->mProblemLine != 0) {
+      QMutexLocker lock(&fDiagnosticsLock);
+      const QString reported = path + u'|' + QString::number(state.mInode) + u'|' +
+                               QString::number(state.mSize) + u'|' +
+                               QString::number(state.mModified.tv_sec) + u'.' +
+                               QString::number(state.mModified.tv_nsec);
+      if (reported != fLastReported && fDiagnostics) {
+        fLastReported = reported;
+        fDiagnostics(QStringLiteral("Settings file %1, line %2: %3; the line is ignored")
+                         .arg(path)
+                         .arg(parsed->mProblemLine)
+                         .arg(parsed->mProblem));
+      }
     }
+  }
+  // A file changed while it was read is read again next time.
+  if (StateOf(path) == state) {
+    fCachedState = state;
+    fCached = parsed;
+  } else {
+    fCached.reset();
   }
   return parsed;
 }
@@ -65,6 +120,8 @@ void SaveFile(const tRegistryFileC &aContent, bool aHadProblem) {
       !file.commit())
     throw ERegistryException(
         QStringLiteral("Cannot write the settings file %1: %2").arg(path, file.errorString()));
+  QMutexLocker cacheLock(&fCacheLock);
+  fCached.reset();
 }
 
 } // namespace
@@ -80,14 +137,19 @@ QString TRegistry::FilePath() {
 }
 
 void TRegistry::SetDiagnostics(std::function<void(const QString &)> aSink) {
-  QMutexLocker lock(&fDiagnosticsLock);
-  fDiagnostics = std::move(aSink);
-  fLastReported.clear();
+  {
+    QMutexLocker lock(&fDiagnosticsLock);
+    fDiagnostics = std::move(aSink);
+    fLastReported.clear();
+  }
+  // The new sink hears of the problems of the file as it is now.
+  QMutexLocker cacheLock(&fCacheLock);
+  fCached.reset();
 }
 
 bool TRegistry::OpenKeyReadOnly(const QString &aKey) {
   CloseKey();
-  if (!LoadFile().KeyExists(aKey))
+  if (!LoadFile()->KeyExists(aKey))
     return false;
   mCurrentKey = NormalizeRegKey(aKey);
   mOpen = true;
@@ -98,7 +160,7 @@ bool TRegistry::OpenKey(const QString &aKey, bool aCanCreate) {
   CloseKey();
   if (!CanWriteFile())
     return false;
-  tRegistryFileC file = LoadFile();
+  tRegistryFileC file = *LoadFile();
   if (!file.KeyExists(aKey)) {
     if (!aCanCreate)
       return false;
@@ -122,16 +184,16 @@ void TRegistry::CloseKey() {
 bool TRegistry::ValueExists(const QString &aName) const {
   if (!mOpen)
     return false;
-  const tRegistryFileC file = LoadFile();
-  const tRegSectionC *section = file.FindSection(mCurrentKey);
+  const auto file = LoadFile();
+  const tRegSectionC *section = file->FindSection(mCurrentKey);
   return section && tRegistryFileC::FindValue(*section, aName);
 }
 
 QString TRegistry::ReadString(const QString &aName) const {
   if (!mOpen)
     return {};
-  const tRegistryFileC file = LoadFile();
-  const tRegSectionC *section = file.FindSection(mCurrentKey);
+  const auto file = LoadFile();
+  const tRegSectionC *section = file->FindSection(mCurrentKey);
   const tRegValueC *value = section ? tRegistryFileC::FindValue(*section, aName) : nullptr;
   if (!value)
     return {};
@@ -141,8 +203,8 @@ QString TRegistry::ReadString(const QString &aName) const {
 }
 
 int TRegistry::ReadInteger(const QString &aName) const {
-  const tRegistryFileC file = LoadFile();
-  const tRegSectionC *section = mOpen ? file.FindSection(mCurrentKey) : nullptr;
+  const auto file = LoadFile();
+  const tRegSectionC *section = mOpen ? file->FindSection(mCurrentKey) : nullptr;
   const tRegValueC *value = section ? tRegistryFileC::FindValue(*section, aName) : nullptr;
   if (!value || value->mKind != tRegValueC::tKind::DWord)
     throw ERegistryException(QStringLiteral("Invalid data type for '%1'").arg(aName));
@@ -168,7 +230,7 @@ void TRegistry::WriteInteger(const QString &aName, int aValue) {
 void TRegistry::WriteValue(const tRegValueC &aValue) {
   if (!mOpen)
     throw ERegistryException(QStringLiteral("Failed to set data for '%1'").arg(aValue.mName));
-  tRegistryFileC file = LoadFile();
+  tRegistryFileC file = *LoadFile();
   tRegSectionC *section = file.FindSection(mCurrentKey);
   if (!section)
     section = &file.AddSection(mCurrentKey);
@@ -179,5 +241,5 @@ void TRegistry::WriteValue(const tRegValueC &aValue) {
 QStringList TRegistry::GetKeyNames() const {
   if (!mOpen)
     return {};
-  return LoadFile().SubkeyNames(mCurrentKey);
+  return LoadFile()->SubkeyNames(mCurrentKey);
 }

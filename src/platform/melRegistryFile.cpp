@@ -1,7 +1,5 @@
 #include "melRegistryFile.h"
 
-#include <QRegularExpression>
-
 namespace {
 
 const QString cHeader = QStringLiteral("Windows Registry Editor Version 5.00");
@@ -23,29 +21,134 @@ QString Escape(const QString &aText) {
   return out;
 }
 
+// A key name goes in a section header, which has no escapes of its own; a
+// line break would split the header.
+QString EscapeKey(const QString &aKey) {
+  QString out;
+  out.reserve(aKey.size());
+  for (QChar c : aKey) {
+    switch (c.unicode()) {
+    case '%': out += QLatin1String("%25"); break;
+    case '\n': out += QLatin1String("%0A"); break;
+    case '\r': out += QLatin1String("%0D"); break;
+    default: out += c;
+    }
+  }
+  return out;
+}
+
+// Only the three escapes EscapeKey writes are read back; any other "%" is
+// itself, as in files written before keys were escaped.
+QString UnescapeKey(const QString &aKey) {
+  if (!aKey.contains(u'%'))
+    return aKey;
+  QString out;
+  out.reserve(aKey.size());
+  for (qsizetype i = 0; i < aKey.size(); ++i) {
+    if (aKey[i] == u'%' && i + 2 < aKey.size()) {
+      const QString code = aKey.mid(i + 1, 2).toUpper();
+      const QChar decoded = code == QLatin1String("25")   ? QChar(u'%')
+                            : code == QLatin1String("0A") ? QChar(u'\n')
+                            : code == QLatin1String("0D") ? QChar(u'\r')
+                                                          : QChar();
+      if (!decoded.isNull()) {
+        out += decoded;
+        i += 2;
+        continue;
+      }
+    }
+    out += aKey[i];
+  }
+  return out;
+}
+
+// Names compare ignoring case; ASCII names, the common case, fold without
+// the Unicode tables.
+QString Fold(const QString &aText) {
+  QString out(aText.size(), Qt::Uninitialized);
+  QChar *to = out.data();
+  for (const QChar c : aText) {
+    const char16_t u = c.unicode();
+    if (u >= 0x80)
+      return aText.toCaseFolded();
+    *to++ = QChar(u >= 'A' && u <= 'Z' ? char16_t(u + 32) : u);
+  }
+  return out;
+}
+
 // Reads a quoted text starting at aPos (which holds the opening quote);
 // returns the position after the closing quote, or -1 when it is unterminated.
-qsizetype ReadQuoted(const QString &aLine, qsizetype aPos, QString &aOut) {
+qsizetype ReadQuoted(QStringView aLine, qsizetype aPos, QString &aOut) {
   aOut.clear();
   for (qsizetype i = aPos + 1; i < aLine.size(); ++i) {
     const QChar c = aLine[i];
-    if (c == u'"')
+    if (c == u'"') {
+      // Most texts hold no escape: one copy.
+      if (aOut.isEmpty())
+        aOut = aLine.mid(aPos + 1, i - aPos - 1).toString();
       return i + 1;
+    }
     if (c == u'\\' && i + 1 < aLine.size()) {
+      if (aOut.isEmpty())
+        aOut = aLine.mid(aPos + 1, i - aPos - 1).toString();
       const QChar n = aLine[++i];
       aOut += n == u'n' ? QChar(u'\n') : n == u'r' ? QChar(u'\r') : n;
-    } else {
-      aOut += c;
+      // From here on every character is appended.
+      for (++i; i < aLine.size(); ++i) {
+        const QChar d = aLine[i];
+        if (d == u'"')
+          return i + 1;
+        if (d == u'\\' && i + 1 < aLine.size()) {
+          const QChar m = aLine[++i];
+          aOut += m == u'n' ? QChar(u'\n') : m == u'r' ? QChar(u'\r') : m;
+        } else {
+          aOut += d;
+        }
+      }
+      return -1;
     }
   }
   return -1;
 }
 
-bool ParseValue(const QString &aLine, tRegValueC &aValue, QString &aProblem) {
+// Where the quoted text starting at aPos ends (after its closing quote), or
+// -1 when it is unterminated.
+qsizetype SkipQuoted(QStringView aLine, qsizetype aPos) {
+  for (qsizetype i = aPos + 1; i < aLine.size(); ++i) {
+    if (aLine[i] == u'"')
+      return i + 1;
+    if (aLine[i] == u'\\')
+      ++i;
+  }
+  return -1;
+}
+
+bool ParseHex32(QStringView aDigits, uint32_t &aValue) {
+  if (aDigits.isEmpty() || aDigits.size() > 8)
+    return false;
+  uint32_t value = 0;
+  for (const QChar c : aDigits) {
+    const char16_t u = c.unicode();
+    const int digit = u >= '0' && u <= '9'   ? u - '0'
+                      : u >= 'a' && u <= 'f' ? u - 'a' + 10
+                      : u >= 'A' && u <= 'F' ? u - 'A' + 10
+                                             : -1;
+    if (digit < 0)
+      return false;
+    value = (value << 4) | uint32_t(digit);
+  }
+  aValue = value;
+  return true;
+}
+
+bool ParseValue(QStringView aLine, tRegValueC &aValue, QString &aProblem) {
   qsizetype pos;
   if (aLine.startsWith(u'@')) {
     aValue.mName.clear();
     pos = 1;
+  } else if (!aLine.startsWith(u'"')) {
+    aProblem = QStringLiteral("value name expected in quotes");
+    return false;
   } else {
     pos = ReadQuoted(aLine, 0, aValue.mName);
     if (pos < 0) {
@@ -57,7 +160,7 @@ bool ParseValue(const QString &aLine, tRegValueC &aValue, QString &aProblem) {
     aProblem = QStringLiteral("\"=\" expected after the value name");
     return false;
   }
-  const QString data = aLine.mid(pos + 1).trimmed();
+  const QStringView data = aLine.mid(pos + 1).trimmed();
   if (data.startsWith(u'"')) {
     const qsizetype end = ReadQuoted(data, 0, aValue.mText);
     if (end < 0 || end != data.size()) {
@@ -69,56 +172,93 @@ bool ParseValue(const QString &aLine, tRegValueC &aValue, QString &aProblem) {
     return true;
   }
   if (data.startsWith(QLatin1String("dword:"), Qt::CaseInsensitive)) {
-    static const QRegularExpression hex(QStringLiteral("^[0-9A-Fa-f]{1,8}$"));
-    const QString digits = data.mid(6);
-    if (!hex.match(digits).hasMatch()) {
+    if (!ParseHex32(data.mid(6), aValue.mDWord)) {
       aProblem = QStringLiteral("malformed dword");
       return false;
     }
     aValue.mKind = tRegValueC::tKind::DWord;
-    aValue.mDWord = digits.toUInt(nullptr, 16);
     return true;
   }
   if (data.startsWith(QLatin1String("hex"), Qt::CaseInsensitive)) {
     aValue.mKind = tRegValueC::tKind::Other;
-    aValue.mRaw = data;
+    aValue.mRaw = data.toString();
     return true;
   }
   aProblem = QStringLiteral("unknown value type");
   return false;
 }
 
+// Whether a value line holds binary data continued on the next line: the
+// data after "=" (blanks allowed around it) starts with "hex" and the line
+// ends with a backslash.
+bool ContinuesOnNextLine(QStringView aTrimmedLine) {
+  if (!aTrimmedLine.endsWith(u'\\'))
+    return false;
+  qsizetype pos = 0;
+  if (aTrimmedLine.startsWith(u'"')) {
+    pos = SkipQuoted(aTrimmedLine, 0);
+    if (pos < 0)
+      return false;
+  } else if (aTrimmedLine.startsWith(u'@')) {
+    pos = 1;
+  } else {
+    return false;
+  }
+  if (pos >= aTrimmedLine.size() || aTrimmedLine[pos] != u'=')
+    return false;
+  return aTrimmedLine.mid(pos + 1).trimmed().startsWith(QLatin1String("hex"), Qt::CaseInsensitive);
+}
+
+} // namespace
+
+namespace {
+
+QStringView StripBackslashes(QStringView aKey) {
+  while (aKey.startsWith(u'\\'))
+    aKey = aKey.mid(1);
+  while (aKey.endsWith(u'\\'))
+    aKey.chop(1);
+  return aKey;
+}
+
 } // namespace
 
 QString NormalizeRegKey(const QString &aKey) {
-  QString key = aKey;
-  while (key.startsWith(u'\\'))
-    key.remove(0, 1);
-  while (key.endsWith(u'\\'))
-    key.chop(1);
-  return key;
+  const QStringView key = StripBackslashes(aKey);
+  return key.size() == aKey.size() ? aKey : key.toString();
 }
 
 tRegistryFileC tRegistryFileC::Parse(const QString &aText) {
   tRegistryFileC file;
-  const QStringList lines = aText.split(u'\n');
   auto problem = [&file](int aLine, const QString &aWhat) {
     if (file.mProblemLine == 0) {
       file.mProblemLine = aLine;
       file.mProblem = aWhat;
     }
   };
+  const QStringView text(aText);
+  qsizetype next = 0;
+  // The next line, without its line end; false at the end of the text.
+  auto takeLine = [&text, &next](QStringView &aLine) {
+    if (next > text.size())
+      return false;
+    qsizetype end = text.indexOf(u'\n', next);
+    if (end < 0)
+      end = text.size();
+    aLine = text.mid(next, end - next);
+    if (aLine.endsWith(u'\r'))
+      aLine.chop(1);
+    next = end + 1;
+    return true;
+  };
 
   tRegSectionC *section = nullptr;
   bool headerSeen = false;
-  for (qsizetype i = 0; i < lines.size(); ++i) {
-    const int lineNo = int(i) + 1;
-    QString line = lines[i];
-    if (line.endsWith(u'\r'))
-      line.chop(1);
-    if (i == 0 && line.startsWith(QChar(0xFEFF)))
-      line.remove(0, 1);
-    const QString trimmed = line.trimmed();
+  QStringView line;
+  for (int lineNo = 1; takeLine(line); ++lineNo) {
+    if (lineNo == 1 && line.startsWith(QChar(0xFEFF)))
+      line = line.mid(1);
+    const QStringView trimmed = line.trimmed();
     if (trimmed.isEmpty() || trimmed.startsWith(u';'))
       continue;
     if (!headerSeen) {
@@ -133,37 +273,50 @@ tRegistryFileC tRegistryFileC::Parse(const QString &aText) {
         problem(lineNo, QStringLiteral("unterminated key name"));
         continue;
       }
-      const QString path = trimmed.mid(1, trimmed.size() - 2);
+      const QStringView path = trimmed.mid(1, trimmed.size() - 2);
       const qsizetype slash = path.indexOf(u'\\');
-      const QString hive = slash < 0 ? path : path.left(slash);
+      const QStringView hive = slash < 0 ? path : path.left(slash);
       if (hive.compare(cHive, Qt::CaseInsensitive) != 0) {
         problem(lineNo, QStringLiteral("key outside %1").arg(cHive));
         continue;
       }
-      const QString key = slash < 0 ? QString() : NormalizeRegKey(path.mid(slash));
-      section = file.FindSection(key);
-      if (!section)
-        section = &file.AddSection(key);
+      const QString key =
+          slash < 0 ? QString() : UnescapeKey(StripBackslashes(path.mid(slash)).toString());
+      section = &file.AddSection(key);
       continue;
     }
     // Binary values may continue over lines ending with a backslash.
-    while (trimmed.startsWith(u'"') && line.trimmed().endsWith(u'\\') &&
-           line.contains(QLatin1String("=hex"), Qt::CaseInsensitive) && i + 1 < lines.size()) {
-      line = line.trimmed();
-      line.chop(1);
-      line += lines[++i].trimmed();
+    QStringView value = trimmed;
+    QString joined;
+    const int firstLine = lineNo;
+    bool unterminated = false;
+    while (ContinuesOnNextLine(value)) {
+      QStringView continued;
+      if (!takeLine(continued)) {
+        unterminated = true;
+        break;
+      }
+      ++lineNo;
+      QString longer = value.chopped(1).toString();
+      longer += continued.trimmed();
+      joined = std::move(longer);
+      value = joined;
     }
-    tRegValueC value;
+    if (unterminated) {
+      problem(firstLine, QStringLiteral("binary value continued past the end of the file"));
+      continue;
+    }
+    tRegValueC parsed;
     QString what;
-    if (!ParseValue(line.trimmed(), value, what)) {
-      problem(lineNo, what);
+    if (!ParseValue(value, parsed, what)) {
+      problem(firstLine, what);
       continue;
     }
     if (!section) {
-      problem(lineNo, QStringLiteral("value outside a key"));
+      problem(firstLine, QStringLiteral("value outside a key"));
       continue;
     }
-    SetValue(*section, value);
+    SetValue(*section, parsed);
   }
   return file;
 }
@@ -172,7 +325,7 @@ QString tRegistryFileC::Serialize() const {
   QString out = cHeader + u'\n';
   for (const tRegSectionC &section : mSections) {
     out += u'\n';
-    out += u'[' + cHive + (section.mKey.isEmpty() ? QString() : u'\\' + section.mKey) +
+    out += u'[' + cHive + (section.mKey.isEmpty() ? QString() : u'\\' + EscapeKey(section.mKey)) +
            QLatin1String("]\n");
     for (const tRegValueC &value : section.mValues) {
       out += value.mName.isEmpty() ? QStringLiteral("@") : u'"' + Escape(value.mName) + u'"';
@@ -192,24 +345,12 @@ QString tRegistryFileC::Serialize() const {
 
 bool tRegistryFileC::KeyExists(const QString &aKey) const {
   const QString key = NormalizeRegKey(aKey);
-  if (key.isEmpty())
-    return true;
-  const QString below = key + u'\\';
-  for (const tRegSectionC &section : mSections) {
-    if (section.mKey.compare(key, Qt::CaseInsensitive) == 0 ||
-        section.mKey.startsWith(below, Qt::CaseInsensitive))
-      return true;
-  }
-  return false;
+  return key.isEmpty() || mKnownKeys.count(Fold(key)) != 0;
 }
 
 tRegSectionC *tRegistryFileC::FindSection(const QString &aKey) {
-  const QString key = NormalizeRegKey(aKey);
-  for (tRegSectionC &section : mSections) {
-    if (section.mKey.compare(key, Qt::CaseInsensitive) == 0)
-      return &section;
-  }
-  return nullptr;
+  const auto found = mSectionIndex.find(Fold(NormalizeRegKey(aKey)));
+  return found == mSectionIndex.end() ? nullptr : &mSections[found->second];
 }
 
 const tRegSectionC *tRegistryFileC::FindSection(const QString &aKey) const {
@@ -217,7 +358,18 @@ const tRegSectionC *tRegistryFileC::FindSection(const QString &aKey) const {
 }
 
 tRegSectionC &tRegistryFileC::AddSection(const QString &aKey) {
-  mSections.append({NormalizeRegKey(aKey), {}});
+  const QString key = NormalizeRegKey(aKey);
+  const QString folded = Fold(key);
+  if (const auto found = mSectionIndex.find(folded); found != mSectionIndex.end())
+    return mSections[found->second];
+  mSectionIndex.emplace(folded, mSections.size());
+  // The key and every key above it now exist.
+  for (qsizetype end = folded.size(); end > 0; end = folded.lastIndexOf(u'\\', end - 1)) {
+    const QString ancestor = folded.left(end);
+    if (!mKnownKeys.insert(ancestor).second)
+      break;
+  }
+  mSections.append({key, {}, {}});
   return mSections.last();
 }
 
@@ -240,20 +392,42 @@ QStringList tRegistryFileC::SubkeyNames(const QString &aKey) const {
   return names;
 }
 
-const tRegValueC *tRegistryFileC::FindValue(const tRegSectionC &aSection, const QString &aName) {
-  for (const tRegValueC &value : aSection.mValues) {
-    if (value.mName.compare(aName, Qt::CaseInsensitive) == 0)
-      return &value;
+namespace {
+
+// Sections of a few values are searched in order; larger ones get an index,
+// so that parsing stays linear in the number of values.
+constexpr qsizetype cIndexedValues = 8;
+
+qsizetype IndexOfValue(const tRegSectionC &aSection, const QString &aName) {
+  if (aSection.mValueIndex.empty()) {
+    for (qsizetype i = 0; i < aSection.mValues.size(); ++i) {
+      if (aSection.mValues[i].mName.compare(aName, Qt::CaseInsensitive) == 0)
+        return i;
+    }
+    return -1;
   }
-  return nullptr;
+  const auto found = aSection.mValueIndex.find(Fold(aName));
+  return found == aSection.mValueIndex.end() ? -1 : found->second;
+}
+
+} // namespace
+
+const tRegValueC *tRegistryFileC::FindValue(const tRegSectionC &aSection, const QString &aName) {
+  const qsizetype index = IndexOfValue(aSection, aName);
+  return index < 0 ? nullptr : &aSection.mValues[index];
 }
 
 void tRegistryFileC::SetValue(tRegSectionC &aSection, const tRegValueC &aValue) {
-  for (tRegValueC &value : aSection.mValues) {
-    if (value.mName.compare(aValue.mName, Qt::CaseInsensitive) == 0) {
-      value = aValue;
-      return;
-    }
+  const qsizetype index = IndexOfValue(aSection, aValue.mName);
+  if (index >= 0) {
+    aSection.mValues[index] = aValue;
+    return;
   }
   aSection.mValues.append(aValue);
+  if (!aSection.mValueIndex.empty()) {
+    aSection.mValueIndex.emplace(Fold(aValue.mName), aSection.mValues.size() - 1);
+  } else if (aSection.mValues.size() >= cIndexedValues) {
+    for (qsizetype i = 0; i < aSection.mValues.size(); ++i)
+      aSection.mValueIndex.emplace(Fold(aSection.mValues[i].mName), i);
+  }
 }

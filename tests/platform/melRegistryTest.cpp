@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <random>
+
 #include <unistd.h>
 
 namespace {
@@ -132,7 +134,17 @@ INSTANTIATE_TEST_SUITE_P(
             "BadDword",
             "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\Software\\Melodra]\n"
             "\"Bad\"=dword:xyz\n\"Host\"=\"h\"\n",
-            3, true}),
+            3, true},
+        tMalformedCase{
+            "NameWithoutOpeningQuote",
+            "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\Software\\Melodra]\n"
+            "Bad\"=\"x\"\n\"Host\"=\"h\"\n",
+            3, true},
+        tMalformedCase{
+            "BinaryContinuedPastTheEnd",
+            "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\Software\\Melodra]\n"
+            "\"Host\"=\"h\"\n\"Bad\"=hex:41,\\",
+            4, true}),
     [](const auto &aInfo) { return std::string(aInfo.param.mName); });
 
 TEST_F(RegistryTest, RewriteKeepsTheMalformedOriginalAside) {
@@ -175,6 +187,125 @@ TEST(RegistryFileTest, RoundTripKeepsUnknownValuesAndOrder) {
       tRegistryFileC::FindValue(*file.FindSection(QStringLiteral("a")), QStringLiteral("Line"))
           ->mText,
       QStringLiteral("one\ntwo"));
+}
+
+TEST_F(RegistryTest, KeyNamesTheHeaderCannotHoldReadBack) {
+  // An application name may hold anything a text value can.
+  const QString keys[] = {QStringLiteral("\\Software\\Melodra\\Two\nLines"),
+                          QStringLiteral("\\Software\\Melodra\\Ends\r"),
+                          QStringLiteral("\\Software\\Melodra\\100% [x] %0A"),
+                          QStringLiteral("\\Software\\Melodra\\Plain")};
+  for (const QString &key : keys) {
+    TRegistry registry;
+    ASSERT_TRUE(registry.OpenKey(key, true)) << key.toStdString();
+    registry.WriteString(QStringLiteral("LastPath"), key);
+  }
+  for (const QString &key : keys) {
+    TRegistry registry;
+    ASSERT_TRUE(registry.OpenKeyReadOnly(key)) << key.toStdString();
+    EXPECT_EQ(registry.ReadString(QStringLiteral("LastPath")), key);
+  }
+  EXPECT_EQ(mDiagnostics, QStringList());
+  TRegistry registry;
+  ASSERT_TRUE(registry.OpenKeyReadOnly(QStringLiteral("\\Software\\Melodra")));
+  EXPECT_EQ(registry.GetKeyNames(),
+            (QStringList{QStringLiteral("100% [x] %0A"), QStringLiteral("Ends\r"),
+                         QStringLiteral("Plain"), QStringLiteral("Two\nLines")}));
+}
+
+TEST_F(RegistryTest, ARewriteOfTheSameSizeInTheSameSecondIsSeen) {
+  const QString path = HomeFile(QStringLiteral("registry.reg"));
+  const QByteArray head = "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\A]\n";
+  WriteFile(path, head + "\"v\"=\"one\"\n");
+  TRegistry registry;
+  ASSERT_TRUE(registry.OpenKeyReadOnly(QStringLiteral("\\A")));
+  EXPECT_EQ(registry.ReadString(QStringLiteral("v")), QStringLiteral("one"));
+  // In place, as an editor may write it.
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+  file.seek(head.size());
+  file.write("\"v\"=\"two\"\n");
+  file.close();
+  EXPECT_EQ(registry.ReadString(QStringLiteral("v")), QStringLiteral("two"));
+}
+
+// Parsed, written and parsed again, a file keeps its sections and values,
+// and its text after the first rewrite; over awkward pieces put together at
+// random (fixed seed).
+TEST(RegistryFileTest, EveryReadWriteReadRoundTripIsExact) {
+  const QStringList pieces = {QStringLiteral("\""),
+                              QStringLiteral("\\"),
+                              QStringLiteral("\n"),
+                              QStringLiteral("\r"),
+                              QStringLiteral("\t"),
+                              QStringLiteral("="),
+                              QStringLiteral("["),
+                              QStringLiteral("]"),
+                              QStringLiteral("%"),
+                              QStringLiteral("%0A"),
+                              QStringLiteral("%25"),
+                              QStringLiteral(" "),
+                              QStringLiteral(";"),
+                              QStringLiteral("@"),
+                              QStringLiteral("hex:"),
+                              QStringLiteral(","),
+                              QStringLiteral("dword:"),
+                              QStringLiteral("日本"),
+                              QStringLiteral("é"),
+                              QStringLiteral("𝄞"),
+                              QStringLiteral("a"),
+                              QStringLiteral("Z"),
+                              QString()};
+  std::mt19937 random(20261211);
+  const auto text = [&](int aMaxPieces) {
+    QString out;
+    const int count = int(random() % unsigned(aMaxPieces + 1));
+    for (int i = 0; i < count; ++i)
+      out += pieces[int(random() % unsigned(pieces.size()))];
+    return out;
+  };
+  const QString rawLines[] = {QStringLiteral("\"x\"= hex:41,\\"),
+                              QStringLiteral("  42,\\"),
+                              QStringLiteral("  43"),
+                              QStringLiteral("\"y\"=\"z\""),
+                              QStringLiteral("@=\"d\""),
+                              QStringLiteral("[HKEY_LOCAL_MACHINE\\K]"),
+                              QStringLiteral("\"w\"=dword:1"),
+                              QStringLiteral("bad\"=\"v\""),
+                              QStringLiteral("; note"),
+                              QStringLiteral("[HKEY_LOCAL_MACHINE\\K\\%41]"),
+                              QStringLiteral("\"h\"=HEX(2):00,\\")};
+  for (int round = 0; round < 300; ++round) {
+    // Built through the API...
+    tRegistryFileC built;
+    for (int k = 0; k < 4; ++k) {
+      tRegSectionC &section = built.AddSection(QStringLiteral("Software\\") + text(4));
+      for (int v = 0; v < 4; ++v) {
+        tRegValueC value;
+        value.mName = text(3);
+        if (random() % 2) {
+          value.mText = text(6);
+        } else {
+          value.mKind = tRegValueC::tKind::DWord;
+          value.mDWord = uint32_t(random());
+        }
+        tRegistryFileC::SetValue(section, value);
+      }
+    }
+    const tRegistryFileC read = tRegistryFileC::Parse(built.Serialize());
+    EXPECT_EQ(read.mProblemLine, 0) << read.mProblem.toStdString();
+    EXPECT_TRUE(read.SameContent(built)) << built.Serialize().toStdString();
+    // ... and from lines as a hand edit may leave them.
+    QString lines =
+        QStringLiteral("Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\K]\n");
+    for (int i = 0; i < 8; ++i)
+      lines += rawLines[random() % std::size(rawLines)] + u'\n';
+    const tRegistryFileC first = tRegistryFileC::Parse(lines);
+    const tRegistryFileC second = tRegistryFileC::Parse(first.Serialize());
+    EXPECT_TRUE(second.SameContent(first)) << lines.toStdString() << "\n--\n"
+                                           << first.Serialize().toStdString();
+    EXPECT_EQ(second.Serialize(), first.Serialize());
+  }
 }
 
 } // namespace
