@@ -297,7 +297,8 @@ tRegistryFileC tRegistryFileC::Parse(const QString &aText) {
         break;
       }
       ++lineNo;
-      QString longer = value.chopped(1).toString();
+      // Blanks before a backslash that was not the last would hide the next one.
+      QString longer = value.chopped(1).trimmed().toString();
       longer += continued.trimmed();
       joined = std::move(longer);
       value = joined;

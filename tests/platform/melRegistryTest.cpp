@@ -229,6 +229,36 @@ TEST_F(RegistryTest, ARewriteOfTheSameSizeInTheSameSecondIsSeen) {
   EXPECT_EQ(registry.ReadString(QStringLiteral("v")), QStringLiteral("two"));
 }
 
+TEST(RegistryFileTest, BinaryContinuationsReadBackAsTheyWereRead) {
+  // Lines ending with a backslash continue a binary value, a blank before
+  // the sign or the backslash allowed; written back, the value must not take
+  // in the next one, nor lose it.
+  struct tCase {
+    const char *mText;
+    const char *mRaw;
+    bool mNextSurvives;
+  };
+  const tCase cases[] = {
+      {"\"x\"= hex:41,\\\n  42\n\"y\"=\"z\"\n", "hex:41,42", true},
+      // Found by fuzzing: the blank before the last backslash hid it, and the
+      // rewrite left the value ending with a backslash.
+      {"\"x\"= hex,1,\\\n \\\nHINE\\ \\\n\n\"y\"=\"z\"\n", "hex,1,HINE\"y\"=\"z\"", false},
+  };
+  for (const tCase &c : cases) {
+    const QString file =
+        QStringLiteral("Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\K]\n") +
+        QString::fromUtf8(c.mText);
+    const tRegistryFileC first = tRegistryFileC::Parse(file);
+    const tRegistryFileC second = tRegistryFileC::Parse(first.Serialize());
+    EXPECT_TRUE(second.SameContent(first)) << c.mText << "\n" << first.Serialize().toStdString();
+    const tRegSectionC &section = *second.FindSection(QStringLiteral("K"));
+    const tRegValueC *x = tRegistryFileC::FindValue(section, QStringLiteral("x"));
+    ASSERT_NE(x, nullptr) << c.mText;
+    EXPECT_EQ(x->mRaw, QString::fromUtf8(c.mRaw));
+    EXPECT_EQ(tRegistryFileC::FindValue(section, QStringLiteral("y")) != nullptr, c.mNextSurvives);
+  }
+}
+
 // Parsed, written and parsed again, a file keeps its sections and values,
 // and its text after the first rewrite; over awkward pieces put together at
 // random (fixed seed).
@@ -273,6 +303,7 @@ TEST(RegistryFileTest, EveryReadWriteReadRoundTripIsExact) {
                               QStringLiteral("\"w\"=dword:1"),
                               QStringLiteral("bad\"=\"v\""),
                               QStringLiteral("; note"),
+                              QStringLiteral("HINE\\ \\"),
                               QStringLiteral("[HKEY_LOCAL_MACHINE\\K\\%41]"),
                               QStringLiteral("\"h\"=HEX(2):00,\\")};
   for (int round = 0; round < 300; ++round) {
