@@ -234,6 +234,16 @@ void TQTControl::tImplC::HandleEvent(const mpv_event &aEvent, bool aDeliver) {
       mEof = eof;
       if (!eof || !mLoaded || !aDeliver)
         break;
+      if (mReverse) {
+        // The start reached playing backwards is no end of the movie: it
+        // stops there, paused.
+        if (mRate != 0) {
+          SetFlag("pause", true);
+          mRate = 0;
+          Raise(cQTStat, cQTRate);
+        }
+        break;
+      }
       Raise(cQTStat, cQTMend);
       // The engine paused itself at the end: a real change, not an echo.
       if (mRate != 0) {

@@ -179,6 +179,25 @@ TEST_F(PlaybackTest, AtTheEndTheNextEpisodePlaysAndTheLastStops) {
   EXPECT_EQ(mWindow->CommandQueue().Count(), 0);
 }
 
+TEST_F(PlaybackTest, ReverseToTheStartStopsThereOnTheSameEpisode) {
+  DoubleClick(QStringLiteral("First"));
+  ASSERT_TRUE(WaitForState(TMain::psPlaying));
+  QTest::qWait(300);
+  Click("fRewindOnBtn");
+  ASSERT_TRUE(WaitForState(TMain::psStopped));
+  QTest::qWait(300);
+  EXPECT_EQ(mWindow->CurrentPath(), QStringLiteral("\\Guitar\\Blues\\Basics\\First"));
+  EXPECT_EQ(mWindow->CommandQueue().Count(), 0);
+  EXPECT_TRUE(Shown("fPlayBtn"));
+  EXPECT_TRUE(Shown("fRewindOnBtn"));
+  ASSERT_NE(Movie(), nullptr);
+  EXPECT_LE(Movie()->Time(), 100);
+  // Play goes forward from the start.
+  Click("fPlayBtn");
+  EXPECT_EQ(mWindow->PlayState(), TMain::psPlaying);
+  EXPECT_GT(Movie()->Rate(), 0);
+}
+
 TEST_F(PlaybackTest, LoopPlaysTheSameEpisodeAgain) {
   Click("fLoopOnBtn");
   EXPECT_TRUE(mWindow->Looping());
