@@ -167,19 +167,22 @@ pugi::xml_document tCatalogDocumentC::ParseText(const QByteArray &aText, const Q
 
 void tCatalogDocumentC::Save() {
   std::ostringstream out;
-  const unsigned flags = pugi::format_indent | pugi::format_no_declaration;
-  if (PrepareForLatin1(mDocument)) {
-    mDocument.save(out, "\t", flags, pugi::encoding_utf8);
+  const bool latin1 = PrepareForLatin1(mDocument);
+  mDocument.save(out, "\t", pugi::format_indent | pugi::format_no_declaration, pugi::encoding_utf8);
+  std::string text = out.str();
+  // A reference beyond Unicode (&#x110000;) leaves bytes that are no UTF-8;
+  // they are written as the readers see them, replacement characters.
+  if (!IsValidUtf8(QByteArray::fromRawData(text.data(), qsizetype(text.size()))))
+    text = QString::fromUtf8(text.data(), qsizetype(text.size())).toStdString();
+  if (latin1) {
     SaveCatalogFile(mFileName, "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n" +
-                                   Utf8ToLatin1WithReferences(out.str()));
+                                   Utf8ToLatin1WithReferences(text));
     return;
   }
   // Names or comments beyond Latin-1: the file is written in UTF-8 instead,
   // which every reader of catalogs takes, rather than losing them.
-  out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-  mDocument.save(out, "\t", flags, pugi::encoding_utf8);
-  const std::string text = out.str();
-  SaveCatalogFile(mFileName, QByteArray(text.data(), qsizetype(text.size())));
+  SaveCatalogFile(mFileName, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" +
+                                 QByteArray(text.data(), qsizetype(text.size())));
 }
 
 QString Utf8Text(const char *aText) {

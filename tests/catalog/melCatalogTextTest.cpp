@@ -192,6 +192,20 @@ TEST_F(CatalogTextTest, ScriptsSurviveRepairStatusRemovalAndTwoImports) {
   EXPECT_EQ(after.count(QStringLiteral("\\Guitar\\Keep\\Go\\Other")), 0u);
 }
 
+TEST_F(CatalogTextTest, ReferencesBeyondUnicodeReadTheSameAfterASave) {
+  // Found by fuzzing: the parser keeps such a reference as bytes that are no
+  // UTF-8, and the writer made another character of them.
+  for (const char *url : {"http://store/&#x65E5fd;.", "http://store/&#x110000;x"}) {
+    WriteFile(CatalogFile(), cHeader +
+                                 "<Catalog><Category name=\"G\"><Category name=\"C\">"
+                                 "<Category name=\"S\"><File name=\"E\"><URL>" +
+                                 url + "</URL></File></Category></Category></Category></Catalog>");
+    const auto before = Episodes(CatalogFile());
+    tCatalogDocumentC(CatalogFile()).Save();
+    EXPECT_EQ(Episodes(CatalogFile()), before) << url;
+  }
+}
+
 TEST_F(CatalogTextTest, CommentsInstructionsAndTheDocumentTypeAreKept) {
   WriteFile(CatalogFile(), cHeader + "<!DOCTYPE Catalog>\n<?editor keep?>\n"
                                      "<Catalog version=\"1.0\"><!-- bought in 2025 -->"
