@@ -11,7 +11,6 @@
 #include "melScreenSaver.h"
 #include "ui_melMain.h"
 
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QTimer>
 #include <QUrl>
@@ -372,7 +371,7 @@ void TMain::fContentLvDblClick() {
     EnqueueCommand(qkOpen, episode);
     EnqueueCommand(qkPlay, nullptr);
   } else if (episode->mFileType == QLatin1String("PDF") && FileExists(episode->mFilename)) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(LocalPath(episode->mFilename)));
+    OpenThroughDesktop(QUrl::fromLocalFile(LocalPath(episode->mFilename)));
   }
   UpdateButtons();
 }

@@ -1,6 +1,10 @@
 #include "melMessages.h"
 
 #include "melErrors.h"
+#include "melLogging.h"
+
+#include <QDesktopServices>
+#include <QUrl>
 
 #include <exception>
 
@@ -52,4 +56,13 @@ QMessageBox::StandardButton Confirm(const QString &aText, QMessageBox::StandardB
 
 void Information(const QString &aText, QWidget *aParent) {
   Show(QMessageBox::Information, QStringLiteral("Information"), aText, QMessageBox::Ok, aParent);
+}
+
+void OpenThroughDesktop(const QUrl &aUrl) {
+  if (QDesktopServices::openUrl(aUrl))
+    return;
+  const QString shown = aUrl.isLocalFile() ? aUrl.toLocalFile() : aUrl.toString();
+  const QString message = QStringLiteral("The desktop has no program that opens %1").arg(shown);
+  WriteLog(message);
+  throw EMelError(message);
 }

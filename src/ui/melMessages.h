@@ -3,6 +3,8 @@
 #include <QMessageBox>
 #include <QString>
 
+class QUrl;
+
 #include <utility>
 
 // The text of the general error box: the failure's message, with a full stop
@@ -20,6 +22,10 @@ QMessageBox::StandardButton Confirm(const QString &aText,
                                     QWidget *aParent = nullptr);
 // A notice: caption "Information", information icon.
 void Information(const QString &aText, QWidget *aParent = nullptr);
+
+// Opens a file or page with the desktop's program for it; when the desktop
+// has none, logs that and raises EMelError naming what was to be opened.
+void OpenThroughDesktop(const QUrl &aUrl);
 
 // Runs a user action or control event handler: a failure ends the handler
 // and is shown in the general error box, so no exception reaches the event

@@ -225,6 +225,19 @@ TEST_F(PlaybackTest, DoubleClickingASheetOpensItAndLeavesTheMovieAlone) {
   EXPECT_EQ(mWindow->CurrentPath(), QStringLiteral("\\Guitar\\Blues\\Basics\\First"));
 }
 
+TEST_F(PlaybackTest, ASheetTheDesktopCannotOpenIsReported) {
+  // The offscreen platform opens nothing, as a desktop without a PDF viewer.
+  const std::vector<tSeenBoxC> boxes =
+      RunAnsweringBoxes([this] { DoubleClick(QStringLiteral("Sheet")); });
+  const QString message = QStringLiteral("The desktop has no program that opens ") +
+                          HomeFile(QStringLiteral("sheet.pdf"));
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].mCaption, QStringLiteral("Melodra"));
+  EXPECT_EQ(boxes[0].mIcon, QMessageBox::Critical);
+  EXPECT_EQ(boxes[0].mText, message + u'.');
+  EXPECT_TRUE(LogMessages().contains(message));
+}
+
 TEST(PlayTimeTextTest, ShowsMinutesAndSeconds) {
   const std::pair<qint64, const char *> cases[] = {
       {0, "00:00"}, {125, "02:05"}, {3599, "59:59"}, {3600, "1:00:00"}, {7384, "2:03:04"}};
