@@ -17,6 +17,7 @@ class TImageSlider32;
 class TQTControl;
 class tQTEventC;
 class tScreenSaverC;
+class QLabel;
 class QTimer;
 class QTreeWidgetItem;
 class TCatalogListView;
@@ -57,6 +58,9 @@ public:
   bool Looping() const { return FLoop; }
   const QString &CurrentPath() const { return FCurrentPath; }
   TQTControl *MovieControl() const { return fQTControl; }
+  // The notice in the movie panel that the selected lesson's file is
+  // missing; empty when none shows.
+  QString MissingFileNotice() const;
   const tCommandQueueC &CommandQueue() const { return FCommandQueue; }
   void OpenEpisode(tFileItemC *aEpisode);
   void UpdateTimeLabels();
@@ -111,6 +115,10 @@ private:
   void fContentLvSelectItem(QTreeWidgetItem *aItem);
   void SetUpPlayback();
   tFileItemC *NextPlayableEpisode(const QString &aPath) const;
+  // Closes the movie and says in the movie panel that the episode's file is
+  // missing, so that Play cannot pass the previous lesson off as this one.
+  void ShowMissingFile(const tFileItemC &aEpisode);
+  void HideMissingFile();
 
   std::unique_ptr<Ui::TMain> ui;
   // The floating-point environment before the window existed; restored at
@@ -127,6 +135,7 @@ private:
   QTimer *fAdjustTimer = nullptr;
 
   TQTControl *fQTControl = nullptr;
+  QLabel *fMissingFileLbl = nullptr;
   uint8_t FPlayState = psStopped;
   double FRate = 1.0;
   bool FLoop = false;

@@ -4,6 +4,7 @@
 #include "melCatalog.h"
 #include "melCatalogListView.h"
 #include "melImageSlider32.h"
+#include "melLogging.h"
 #include "melMain.h"
 #include "melMessages.h"
 #include "melPaths.h"
@@ -12,6 +13,7 @@
 #include "ui_melMain.h"
 
 #include <QFileInfo>
+#include <QLabel>
 #include <QTimer>
 #include <QUrl>
 
@@ -64,6 +66,12 @@ void TMain::SetUpPlayback() {
   options.mHeadless = !qEnvironmentVariableIsEmpty("MELODRA_NO_VIDEO_OUTPUT");
   fQTControl = new TQTControl(ui->fMoviePnl, options);
   fQTControl->hide();
+  fMissingFileLbl = new QLabel(ui->fMoviePnl);
+  fMissingFileLbl->setObjectName(QStringLiteral("fMissingFileLbl"));
+  fMissingFileLbl->setTextFormat(Qt::PlainText);
+  fMissingFileLbl->setWordWrap(true);
+  fMissingFileLbl->setAlignment(Qt::AlignCenter);
+  fMissingFileLbl->hide();
   connect(fQTControl, &TQTControl::OnQTEvent, this,
           [this](TQTControl *aSender, uint32_t aClass, uint32_t aID, int aPhase, tQTEventC *aEvent,
                  bool *aCancel) {
@@ -128,6 +136,7 @@ void TMain::SetUpPlayback() {
 void TMain::OpenEpisode(tFileItemC *aEpisode) {
   if (!aEpisode)
     return;
+  HideMissingFile();
   fQTControl->show();
   ui->fLogoImg->hide();
   ui->fTitleLbl->setText(CurrentApplication().mName + QStringLiteral(" (") + aEpisode->mName +
@@ -370,6 +379,8 @@ void TMain::fContentLvDblClick() {
     EnqueueCommand(qkClose, episode);
     EnqueueCommand(qkOpen, episode);
     EnqueueCommand(qkPlay, nullptr);
+  } else if (episode->mFileType == QLatin1String("Movie")) {
+    ShowMissingFile(*episode);
   } else if (episode->mFileType == QLatin1String("PDF") && FileExists(episode->mFilename)) {
     OpenThroughDesktop(QUrl::fromLocalFile(LocalPath(episode->mFilename)));
   }
@@ -379,11 +390,38 @@ void TMain::fContentLvDblClick() {
 void TMain::fContentLvSelectItem(QTreeWidgetItem *aItem) {
   tFileItemC *episode = EpisodeOf(TCatalogListView::ItemData(aItem));
   if (episode && episode->mStatus == esDownloaded && episode->mFileType == QLatin1String("Movie") &&
-      FileExists(episode->mFilename) && FPlayState == psStopped) {
+      FPlayState == psStopped) {
+    if (!FileExists(episode->mFilename)) {
+      ShowMissingFile(*episode);
+      return;
+    }
     // The movie is loaded paused, as a preview.
     EnqueueCommand(qkClose, episode);
     EnqueueCommand(qkOpen, episode);
   }
+}
+
+void TMain::ShowMissingFile(const tFileItemC &aEpisode) {
+  const QString path = LocalPath(aEpisode.mFilename);
+  WriteLog(QStringLiteral("Lesson file missing: ") + path);
+  EnqueueCommand(qkClose, nullptr);
+  FPlayState = psStopped;
+  FCurrentPath = aEpisode.GetPath();
+  fQTControl->hide();
+  ui->fLogoImg->hide();
+  fMissingFileLbl->setText(QStringLiteral("The lesson's file is missing:\n") + path);
+  fMissingFileLbl->setGeometry(ui->fMoviePnl->rect().adjusted(20, 20, -20, -20));
+  fMissingFileLbl->show();
+  fMissingFileLbl->raise();
+  UpdateButtons();
+}
+
+void TMain::HideMissingFile() {
+  fMissingFileLbl->hide();
+}
+
+QString TMain::MissingFileNotice() const {
+  return fMissingFileLbl && !fMissingFileLbl->isHidden() ? fMissingFileLbl->text() : QString();
 }
 
 void TMain::EnqueueCommand(uint8_t aKind, tFileItemC *aEpisode) {

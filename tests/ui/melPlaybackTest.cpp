@@ -73,6 +73,7 @@ protected:
             "second.mp4</Filename>"
             "<FileType>Movie</FileType></File>"
             "<File name=\"Sheet\"><Filename>sheet.pdf</Filename><FileType>PDF</FileType></File>"
+            "<File name=\"Missing\"><Filename>gone.mp4</Filename><FileType>Movie</FileType></File>"
             "</Category></Category></Category></Catalog>");
     mWindow = std::make_unique<TMain>();
     mWindow->show();
@@ -223,6 +224,37 @@ TEST_F(PlaybackTest, DoubleClickingASheetOpensItAndLeavesTheMovieAlone) {
   EXPECT_EQ(mWindow->CommandQueue().Count(), 0);
   EXPECT_EQ(mWindow->PlayState(), TMain::psPlaying);
   EXPECT_EQ(mWindow->CurrentPath(), QStringLiteral("\\Guitar\\Blues\\Basics\\First"));
+}
+
+TEST_F(PlaybackTest, ALessonWhoseFileIsMissingSaysSoAndPlayPlaysNoOtherLesson) {
+  const QString gone = HomeFile(QStringLiteral("gone.mp4"));
+  Rows().SelectRow(RowOf(QStringLiteral("First")));
+  ASSERT_TRUE(WaitFor([this] { return Movie() != nullptr; }));
+  EXPECT_EQ(mWindow->MissingFileNotice(), QString());
+  // Selected, and double-clicked while another lesson plays.
+  for (const bool doubleClick : {false, true}) {
+    SCOPED_TRACE(doubleClick ? "double-click" : "selection");
+    if (doubleClick) {
+      DoubleClick(QStringLiteral("First"));
+      ASSERT_TRUE(WaitForState(TMain::psPlaying));
+      DoubleClick(QStringLiteral("Missing"));
+    } else {
+      Rows().SelectRow(RowOf(QStringLiteral("Missing")));
+    }
+    EXPECT_EQ(mWindow->MissingFileNotice(),
+              QStringLiteral("The lesson's file is missing:\n") + gone);
+    ASSERT_TRUE(WaitFor([this] { return Movie() == nullptr; }));
+    EXPECT_EQ(mWindow->PlayState(), TMain::psStopped);
+    Click("fPlayBtn");
+    QTest::qWait(200);
+    EXPECT_EQ(Movie(), nullptr) << "no other lesson plays in its place";
+    EXPECT_EQ(mWindow->PlayState(), TMain::psStopped);
+    EXPECT_TRUE(LogMessages().contains(QStringLiteral("Lesson file missing: ") + gone));
+  }
+  // Another lesson takes the notice away.
+  Rows().SelectRow(RowOf(QStringLiteral("Second")));
+  ASSERT_TRUE(WaitFor([this] { return Movie() != nullptr; }));
+  EXPECT_EQ(mWindow->MissingFileNotice(), QString());
 }
 
 TEST_F(PlaybackTest, ASheetTheDesktopCannotOpenIsReported) {
