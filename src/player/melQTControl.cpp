@@ -4,8 +4,10 @@
 #include "melQTVideoWidget.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QMetaObject>
 #include <QSet>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <mpv/client.h>
@@ -87,6 +89,14 @@ public:
   QString mURL;
   bool mLoaded = false;
   int64_t mEntry = -1; // the engine's playlist entry of the movie
+  // A load asked for and not finished: its path and playlist entry.
+  QString mPendingPath;
+  int64_t mPendingEntry = -1;
+  bool mPendingStarted = false;
+  QTimer *mLoadTimer = nullptr;
+
+  void FailLoad(const QString &aReason);
+  void CancelLoad();
 
 private:
   static void OnWakeup(void *aContext);
@@ -180,6 +190,7 @@ void TQTControl::tImplC::Terminate() {
   mpv_set_wakeup_callback(mMpv, nullptr, nullptr);
   mpv_terminate_destroy(mMpv);
   mMpv = nullptr;
+  CancelLoad();
   mLoaded = false;
   mURL.clear();
   mEntry = -1;
@@ -260,8 +271,40 @@ void TQTControl::tImplC::HandleEvent(const mpv_event &aEvent, bool aDeliver) {
     break;
   }
   case MPV_EVENT_PLAYBACK_RESTART: mSeekTarget.reset(); break;
+  case MPV_EVENT_START_FILE: {
+    const int64_t entry = static_cast<const mpv_event_start_file *>(aEvent.data)->playlist_entry_id;
+    if (!mPendingPath.isEmpty() && (mPendingEntry < 0 || entry == mPendingEntry)) {
+      mPendingEntry = entry;
+      mPendingStarted = true;
+    }
+    break;
+  }
+  case MPV_EVENT_FILE_LOADED:
+    if (!mPendingPath.isEmpty() && mPendingStarted) {
+      mEntry = mPendingEntry;
+      mLoaded = true;
+      mURL = mPendingPath;
+      CancelLoad();
+      mDuration = Milliseconds(GetDouble("duration"));
+      mBar->SetDuration(mDuration);
+      mBar->SetPosition(0);
+      if (aDeliver)
+        emit mOwner->MovieLoaded();
+    }
+    break;
+  case MPV_EVENT_SHUTDOWN:
+    if (!mPendingPath.isEmpty())
+      FailLoad(QStringLiteral("the movie engine stopped"));
+    break;
   case MPV_EVENT_END_FILE: {
     const auto *end = static_cast<const mpv_event_end_file *>(aEvent.data);
+    if (!mPendingPath.isEmpty() && end->playlist_entry_id == mPendingEntry) {
+      // Anything but an error here is a playlist or the like, not a movie.
+      FailLoad(end->reason == MPV_END_FILE_REASON_ERROR
+                   ? QString::fromUtf8(mpv_error_string(end->error))
+                   : QStringLiteral("it is not a movie"));
+      break;
+    }
     // A read error while playing takes the movie away.
     if (mLoaded && end->playlist_entry_id == mEntry && end->reason == MPV_END_FILE_REASON_ERROR) {
       mLoaded = false;
@@ -309,9 +352,14 @@ void TQTControl::tImplC::ResetPlayState() {
 
 void TQTControl::tImplC::Load(const QString &aPath) {
   Initialize();
+  CancelLoad();
   mLoaded = false;
   mURL.clear();
   ResetPlayState();
+  // A file that is not there fails at once; the engine would say so later.
+  if (!QFileInfo(aPath).isFile())
+    throw EQTError(QStringLiteral("The movie \"%1\" cannot be loaded: %2")
+                       .arg(aPath, QString::fromUtf8(mpv_error_string(MPV_ERROR_LOADING_FAILED))));
 
   const QByteArray path = aPath.toUtf8();
   const char *args[] = {"loadfile", path.constData(), "replace", nullptr};
@@ -328,57 +376,42 @@ void TQTControl::tImplC::Load(const QString &aPath) {
         entry = result.u.list->values[i].u.int64;
   }
   mpv_free_node_contents(&result);
-
-  // Wait on the engine alone: the caller gets a loaded movie, and no Qt
-  // event runs in between.
-  auto fail = [&](const QString &aReason) {
-    Command({"stop"});
-    throw EQTError(QStringLiteral("The movie \"%1\" cannot be loaded: %2").arg(aPath, aReason));
-  };
-  QElapsedTimer clock;
-  clock.start();
-  int64_t started = -1;
-  for (;;) {
-    const qint64 left = cLoadTimeoutMs - clock.elapsed();
-    if (left <= 0)
-      fail(QStringLiteral("it takes too long to open"));
-    const mpv_event *event = mpv_wait_event(mMpv, left / 1000.0);
-    switch (event->event_id) {
-    case MPV_EVENT_START_FILE:
-      started = static_cast<const mpv_event_start_file *>(event->data)->playlist_entry_id;
-      if (entry < 0)
-        entry = started;
-      break;
-    case MPV_EVENT_FILE_LOADED:
-      if (started >= 0 && started == entry) {
-        mEntry = entry;
-        mLoaded = true;
-        mURL = aPath;
-        mDuration = Milliseconds(GetDouble("duration"));
-        mBar->SetDuration(mDuration);
-        mBar->SetPosition(0);
-        return;
-      }
-      break;
-    case MPV_EVENT_END_FILE: {
-      const auto *end = static_cast<const mpv_event_end_file *>(event->data);
-      if (end->playlist_entry_id != entry)
-        break;
-      // Anything but an error here is a playlist or the like, not a movie.
-      fail(end->reason == MPV_END_FILE_REASON_ERROR
-               ? QString::fromUtf8(mpv_error_string(end->error))
-               : QStringLiteral("it is not a movie"));
-      break;
-    }
-    case MPV_EVENT_SHUTDOWN: fail(QStringLiteral("the movie engine stopped")); break;
-    default: HandleEvent(*event, false); break;
-    }
+  // The engine loads in its own threads; MovieLoaded or MovieLoadFailed
+  // tells the outcome.
+  mPendingPath = aPath;
+  mPendingEntry = entry;
+  mPendingStarted = false;
+  if (!mLoadTimer) {
+    mLoadTimer = new QTimer(mOwner);
+    mLoadTimer->setSingleShot(true);
+    QObject::connect(mLoadTimer, &QTimer::timeout, mOwner, [this] {
+      if (!mPendingPath.isEmpty())
+        FailLoad(QStringLiteral("it takes too long to open"));
+    });
   }
+  mLoadTimer->start(cLoadTimeoutMs);
+}
+
+void TQTControl::tImplC::CancelLoad() {
+  mPendingPath.clear();
+  mPendingEntry = -1;
+  mPendingStarted = false;
+  if (mLoadTimer)
+    mLoadTimer->stop();
+}
+
+void TQTControl::tImplC::FailLoad(const QString &aReason) {
+  const QString message =
+      QStringLiteral("The movie \"%1\" cannot be loaded: %2").arg(mPendingPath, aReason);
+  CancelLoad();
+  Command({"stop"});
+  emit mOwner->MovieLoadFailed(message);
 }
 
 void TQTControl::tImplC::Unload() {
-  if (mMpv && mLoaded)
+  if (mMpv && (mLoaded || !mPendingPath.isEmpty()))
     Command({"stop"});
+  CancelLoad();
   mLoaded = false;
   mURL.clear();
   mEntry = -1;
@@ -555,6 +588,10 @@ void TQTControl::SetURL(const QString &aPath) {
 
 QString TQTControl::URL() const {
   return mImpl->mURL;
+}
+
+bool TQTControl::Loading() const {
+  return !mImpl->mPendingPath.isEmpty();
 }
 
 TQTMovie *TQTControl::Movie() const {

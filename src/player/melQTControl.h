@@ -88,14 +88,20 @@ public:
   void QuickTimeInitialize();
   void QuickTimeTerminate();
 
-  // A path loads that movie, paused; the empty text unloads it. Raises
-  // EQTError when the file cannot be loaded (then there is no movie).
+  // A path starts loading that movie, paused, and returns at once;
+  // MovieLoaded or MovieLoadFailed follows. The empty text unloads the movie
+  // (and drops a load under way). Raises EQTError when the file is not there
+  // or the engine refuses it at once (then there is no movie).
   void SetURL(const QString &aPath);
   QString URL() const;
-  // The loaded movie, or none.
+  // The loaded movie, or none (also while one loads).
   TQTMovie *Movie() const;
+  bool Loading() const;
 
 signals:
+  void MovieLoaded();
+  // The message names the file and the reason.
+  void MovieLoadFailed(const QString &aMessage);
   // Raised on the main thread for each registered pair; rate events arrive
   // inside the call that changed the rate.
   void OnQTEvent(TQTControl *aSender, uint32_t aEventClass, uint32_t aEventID, int aPhase,

@@ -58,11 +58,14 @@ public:
   bool Looping() const { return FLoop; }
   const QString &CurrentPath() const { return FCurrentPath; }
   TQTControl *MovieControl() const { return fQTControl; }
-  // The notice in the movie panel that the selected lesson's file is
-  // missing; empty when none shows.
-  QString MissingFileNotice() const;
+  // The notice in the movie panel (a lesson's file missing or unplayable);
+  // empty when none shows.
+  QString MovieNotice() const;
   const tCommandQueueC &CommandQueue() const { return FCommandQueue; }
   void OpenEpisode(tFileItemC *aEpisode);
+  // The movie control's load of the opened episode ended.
+  void MovieOpened();
+  void MovieOpenFailed(const QString &aMessage);
   void UpdateTimeLabels();
   void UpdateButtons();
   void EnqueueCommand(uint8_t aKind, tFileItemC *aEpisode);
@@ -118,7 +121,8 @@ private:
   // Closes the movie and says in the movie panel that the episode's file is
   // missing, so that Play cannot pass the previous lesson off as this one.
   void ShowMissingFile(const tFileItemC &aEpisode);
-  void HideMissingFile();
+  void ShowMovieNotice(const QString &aText);
+  void HideMovieNotice();
 
   std::unique_ptr<Ui::TMain> ui;
   // The floating-point environment before the window existed; restored at
@@ -135,7 +139,7 @@ private:
   QTimer *fAdjustTimer = nullptr;
 
   TQTControl *fQTControl = nullptr;
-  QLabel *fMissingFileLbl = nullptr;
+  QLabel *fMovieNoticeLbl = nullptr;
   uint8_t FPlayState = psStopped;
   double FRate = 1.0;
   bool FLoop = false;

@@ -66,12 +66,16 @@ void TMain::SetUpPlayback() {
   options.mHeadless = !qEnvironmentVariableIsEmpty("MELODRA_NO_VIDEO_OUTPUT");
   fQTControl = new TQTControl(ui->fMoviePnl, options);
   fQTControl->hide();
-  fMissingFileLbl = new QLabel(ui->fMoviePnl);
-  fMissingFileLbl->setObjectName(QStringLiteral("fMissingFileLbl"));
-  fMissingFileLbl->setTextFormat(Qt::PlainText);
-  fMissingFileLbl->setWordWrap(true);
-  fMissingFileLbl->setAlignment(Qt::AlignCenter);
-  fMissingFileLbl->hide();
+  fMovieNoticeLbl = new QLabel(ui->fMoviePnl);
+  fMovieNoticeLbl->setObjectName(QStringLiteral("fMovieNoticeLbl"));
+  fMovieNoticeLbl->setTextFormat(Qt::PlainText);
+  fMovieNoticeLbl->setWordWrap(true);
+  fMovieNoticeLbl->setAlignment(Qt::AlignCenter);
+  fMovieNoticeLbl->hide();
+  connect(fQTControl, &TQTControl::MovieLoaded, this,
+          [this] { Guarded([this] { MovieOpened(); }); });
+  connect(fQTControl, &TQTControl::MovieLoadFailed, this,
+          [this](const QString &aMessage) { Guarded([&] { MovieOpenFailed(aMessage); }); });
   connect(fQTControl, &TQTControl::OnQTEvent, this,
           [this](TQTControl *aSender, uint32_t aClass, uint32_t aID, int aPhase, tQTEventC *aEvent,
                  bool *aCancel) {
@@ -136,28 +140,44 @@ void TMain::SetUpPlayback() {
 void TMain::OpenEpisode(tFileItemC *aEpisode) {
   if (!aEpisode)
     return;
-  HideMissingFile();
+  HideMovieNotice();
   fQTControl->show();
   ui->fLogoImg->hide();
   ui->fTitleLbl->setText(CurrentApplication().mName + QStringLiteral(" (") + aEpisode->mName +
                          u')');
-  // A file the control cannot load leaves no movie; the rest still runs.
+  FCurrentPath = aEpisode->GetPath();
+  // The load finishes in MovieOpened; a file the control cannot load leaves
+  // no movie, and the rest still runs.
   try {
     fQTControl->SetURL(QString());
     fQTControl->SetURL(LocalPath(aEpisode->mFilename));
-  } catch (const EMelError &) {
+  } catch (const EMelError &e) {
+    MovieOpenFailed(e.Message());
   }
-  if (TQTMovie *movie = fQTControl->Movie()) {
-    for (const auto &[eventClass, eventID] : {std::pair{cQTStat, cQTRate},
-                                              {cQTAudi, cQTCvol},
-                                              {cQTTime, cQTCtim},
-                                              {cQTPrgs, cQTCtim},
-                                              {cQTStat, cQTMend}})
-      movie->AddEventListener(eventClass, eventID);
-  }
-  FCurrentPath = aEpisode->GetPath();
+}
+
+void TMain::MovieOpened() {
+  TQTMovie *movie = fQTControl->Movie();
+  if (!movie)
+    return;
+  for (const auto &[eventClass, eventID] : {std::pair{cQTStat, cQTRate},
+                                            {cQTAudi, cQTCvol},
+                                            {cQTTime, cQTCtim},
+                                            {cQTPrgs, cQTCtim},
+                                            {cQTStat, cQTMend}})
+    movie->AddEventListener(eventClass, eventID);
   UpdateTimeLabels();
   PlaceMovie();
+}
+
+void TMain::MovieOpenFailed(const QString &aMessage) {
+  // Said in the movie panel and the log, as a missing file is: a box on
+  // every selection would be too much.
+  WriteLog(aMessage);
+  ShowMovieNotice(aMessage);
+  // A play waiting for this movie is dropped with it.
+  FPlayState = psStopped;
+  UpdateButtons();
 }
 
 void TMain::PlaceMovie() {
@@ -407,21 +427,25 @@ void TMain::ShowMissingFile(const tFileItemC &aEpisode) {
   EnqueueCommand(qkClose, nullptr);
   FPlayState = psStopped;
   FCurrentPath = aEpisode.GetPath();
-  fQTControl->hide();
-  ui->fLogoImg->hide();
-  fMissingFileLbl->setText(QStringLiteral("The lesson's file is missing:\n") + path);
-  fMissingFileLbl->setGeometry(ui->fMoviePnl->rect().adjusted(20, 20, -20, -20));
-  fMissingFileLbl->show();
-  fMissingFileLbl->raise();
+  ShowMovieNotice(QStringLiteral("The lesson's file is missing:\n") + path);
   UpdateButtons();
 }
 
-void TMain::HideMissingFile() {
-  fMissingFileLbl->hide();
+void TMain::ShowMovieNotice(const QString &aText) {
+  fQTControl->hide();
+  ui->fLogoImg->hide();
+  fMovieNoticeLbl->setText(aText);
+  fMovieNoticeLbl->setGeometry(ui->fMoviePnl->rect().adjusted(20, 20, -20, -20));
+  fMovieNoticeLbl->show();
+  fMovieNoticeLbl->raise();
 }
 
-QString TMain::MissingFileNotice() const {
-  return fMissingFileLbl && !fMissingFileLbl->isHidden() ? fMissingFileLbl->text() : QString();
+void TMain::HideMovieNotice() {
+  fMovieNoticeLbl->hide();
+}
+
+QString TMain::MovieNotice() const {
+  return fMovieNoticeLbl && !fMovieNoticeLbl->isHidden() ? fMovieNoticeLbl->text() : QString();
 }
 
 void TMain::EnqueueCommand(uint8_t aKind, tFileItemC *aEpisode) {
@@ -440,14 +464,24 @@ bool TMain::ProcessNextCommand() {
       if (TQTMovie *movie = fQTControl->Movie()) {
         movie->RemoveAllEventListeners();
         fQTControl->SetURL(QString());
+      } else if (fQTControl->Loading()) {
+        fQTControl->SetURL(QString());
       }
       break;
     case qkOpen: OpenEpisode(command.mData); break;
     case qkPlay:
-      if (command.mData)
+      if (command.mData) {
         OpenEpisode(command.mData);
-      if (!fQTControl->Movie())
-        return false; // pending: tried again at the next tick
+        // Opened once: the retries below wait for that load.
+        command.mData = nullptr;
+      }
+      if (!fQTControl->Movie()) {
+        // Pending while the movie loads, tried again at the next tick; a
+        // load that failed leaves nothing to play.
+        if (fQTControl->Loading())
+          return false;
+        break;
+      }
       fQTControl->Movie()->Play(FRate);
       FPlayState = psPlaying;
       UpdateButtons();

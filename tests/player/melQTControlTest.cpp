@@ -53,6 +53,33 @@ private:
   QTemporaryDir mDir;
 };
 
+// Loads a movie as the window does: the call returns at once and the outcome
+// arrives as an event. The loaded movie, or none with the failure's message.
+TQTMovie *LoadAndWait(TQTControl &aControl, const QString &aPath, QString *aError = nullptr) {
+  QString failure;
+  bool ended = false;
+  QMetaObject::Connection loaded =
+      QObject::connect(&aControl, &TQTControl::MovieLoaded, [&] { ended = true; });
+  QMetaObject::Connection failed =
+      QObject::connect(&aControl, &TQTControl::MovieLoadFailed, [&](const QString &aMessage) {
+        failure = aMessage;
+        ended = true;
+      });
+  try {
+    aControl.SetURL(aPath);
+  } catch (const EQTError &aFailure) {
+    failure = aFailure.Message();
+    ended = true;
+  }
+  if (!QTest::qWaitFor([&] { return ended; }, 15000))
+    ADD_FAILURE() << "the load never ended";
+  QObject::disconnect(loaded);
+  QObject::disconnect(failed);
+  if (aError)
+    *aError = failure;
+  return aControl.Movie();
+}
+
 struct tSeenC {
   uint32_t mClass;
   uint32_t mID;
@@ -85,8 +112,7 @@ protected:
   }
 
   TQTMovie *Load() {
-    mControl->SetURL(tClipsC::Get().Movie());
-    TQTMovie *movie = mControl->Movie();
+    TQTMovie *movie = LoadAndWait(*mControl, tClipsC::Get().Movie());
     if (movie)
       for (auto [eventClass, id] : cAllPairs)
         movie->AddEventListener(eventClass, id);
@@ -129,7 +155,7 @@ TEST_F(TQTControlTest, LoadsPausedAndUnloads) {
   EXPECT_TRUE(mControl->URL().isEmpty());
 }
 
-TEST_F(TQTControlTest, BadFilesRaiseAndLeaveNoMovie) {
+TEST_F(TQTControlTest, BadFilesFailTheLoadAndLeaveNoMovie) {
   struct tCaseC {
     const char *mName;
     bool mExists;
@@ -152,16 +178,33 @@ TEST_F(TQTControlTest, BadFilesRaiseAndLeaveNoMovie) {
       file.write(test.mContent);
     }
     ASSERT_NE(Load(), nullptr);
-    try {
-      mControl->SetURL(path);
-      ADD_FAILURE() << "no error raised";
-    } catch (const EQTError &aError) {
-      EXPECT_TRUE(aError.Message().contains(path)) << aError.what();
-    }
+    QString error;
+    EXPECT_EQ(LoadAndWait(*mControl, path, &error), nullptr);
+    EXPECT_TRUE(error.contains(path)) << error.toStdString();
+    EXPECT_FALSE(mControl->Loading());
     EXPECT_EQ(mControl->Movie(), nullptr);
     EXPECT_TRUE(mControl->URL().isEmpty());
   }
   EXPECT_NE(Load(), nullptr) << "the engine stays usable after failures";
+}
+
+TEST_F(TQTControlTest, LoadingReturnsAtOnceAndTheOutcomeArrivesAsAnEvent) {
+  int loaded = 0;
+  QObject::connect(mControl.get(), &TQTControl::MovieLoaded, [&] { ++loaded; });
+  mControl->SetURL(tClipsC::Get().Movie());
+  // Nothing waited for the engine: the movie comes with the event.
+  EXPECT_TRUE(mControl->Loading());
+  EXPECT_EQ(mControl->Movie(), nullptr);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return loaded == 1; }, 15000));
+  EXPECT_FALSE(mControl->Loading());
+  EXPECT_NE(mControl->Movie(), nullptr);
+  // Unloading while a load is under way drops it: no event follows.
+  mControl->SetURL(tClipsC::Get().Movie());
+  mControl->SetURL(QString());
+  EXPECT_FALSE(mControl->Loading());
+  QTest::qWait(500);
+  EXPECT_EQ(loaded, 1);
+  EXPECT_EQ(mControl->Movie(), nullptr);
 }
 
 TEST_F(TQTControlTest, RateEventsComeOnceInsideTheCall) {
@@ -398,8 +441,7 @@ TEST(TQTControlSoundTest, SlowSpeedKeepsThePitch) {
       {"ao", "pcm"}, {"ao-pcm-file", output}, {"ao-pcm-waveheader", "yes"}, {"vid", "no"}};
   TQTControl control(nullptr, options);
   control.QuickTimeInitialize();
-  control.SetURL(tClipsC::Get().Movie());
-  TQTMovie *movie = control.Movie();
+  TQTMovie *movie = LoadAndWait(control, tClipsC::Get().Movie());
   ASSERT_NE(movie, nullptr);
   movie->AddEventListener(cQTStat, cQTMend);
   bool ended = false;
@@ -452,8 +494,7 @@ TEST(TQTControlVideoTest, DrawsAMovieLoadedBeforeTheWidgetShows) {
   options.mEngineOptions = {{"ao", "null"}};
   TQTControl control(nullptr, options);
   control.QuickTimeInitialize();
-  control.SetURL(tClipsC::Get().Movie());
-  ASSERT_NE(control.Movie(), nullptr);
+  ASSERT_NE(LoadAndWait(control, tClipsC::Get().Movie()), nullptr);
   control.resize(320, 240 + TQTPositionBar::cHeight);
   control.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&control));

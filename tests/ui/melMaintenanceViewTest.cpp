@@ -88,7 +88,7 @@ TEST_F(MaintenanceViewTest, RemovingAnEpisodeTheFileNoLongerHoldsFailsAndChanges
   const QString clip = HomeFile(QStringLiteral("clip.mp4"));
   MakeClip(clip);
   mWindow->MovieControl()->SetURL(clip);
-  ASSERT_NE(mWindow->MovieControl()->Movie(), nullptr);
+  ASSERT_TRUE(WaitFor([this] { return mWindow->MovieControl()->Movie() != nullptr; }));
   const QByteArray before = ReadFile(HomeFile(QStringLiteral("Catalog.xml")));
   episode->mName = QStringLiteral("renamed meanwhile");
   try {

@@ -1,6 +1,7 @@
 #include "melApplications.h"
 #include "melCatalog.h"
 #include "melCatalogListView.h"
+#include "melCommandQueue.h"
 #include "melImageButton.h"
 #include "melImageSlider32.h"
 #include "melLogging.h"
@@ -60,10 +61,12 @@ protected:
     TStoreApplicationTest::SetUp();
     const QByteArray clips = ClipFolder().toUtf8();
     WriteFile(HomeFile(QStringLiteral("sheet.pdf")), "%PDF-1.4\n");
+    WriteFile(HomeFile(QStringLiteral("broken.mp4")), "This is not a movie.\n");
     WriteFile(
         HomeFile(QStringLiteral("Catalog.xml")),
         "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<Catalog version=\"1.0\">"
         "<Category name=\"Guitar\"><Category name=\"Blues\"><Category name=\"Basics\">"
+        "<File name=\"Zz broken\"><Filename>broken.mp4</Filename><FileType>Movie</FileType></File>"
         "<File name=\"First\"><Filename>" +
             clips +
             "first.mp4</Filename>"
@@ -111,6 +114,9 @@ protected:
     return mWindow->findChild<TImageButton *>(QString::fromLatin1(aButton))->isVisible();
   }
   TQTMovie *Movie() { return mWindow->MovieControl()->Movie(); }
+  tFileItemC *Episode(const char *aPath) {
+    return static_cast<tFileItemC *>(mWindow->Catalog()->FindItem(QString::fromUtf8(aPath)));
+  }
   bool WaitForState(uint8_t aState) {
     return WaitFor([this, aState] { return mWindow->PlayState() == aState; }, 8000);
   }
@@ -230,7 +236,7 @@ TEST_F(PlaybackTest, ALessonWhoseFileIsMissingSaysSoAndPlayPlaysNoOtherLesson) {
   const QString gone = HomeFile(QStringLiteral("gone.mp4"));
   Rows().SelectRow(RowOf(QStringLiteral("First")));
   ASSERT_TRUE(WaitFor([this] { return Movie() != nullptr; }));
-  EXPECT_EQ(mWindow->MissingFileNotice(), QString());
+  EXPECT_EQ(mWindow->MovieNotice(), QString());
   // Selected, and double-clicked while another lesson plays.
   for (const bool doubleClick : {false, true}) {
     SCOPED_TRACE(doubleClick ? "double-click" : "selection");
@@ -241,8 +247,7 @@ TEST_F(PlaybackTest, ALessonWhoseFileIsMissingSaysSoAndPlayPlaysNoOtherLesson) {
     } else {
       Rows().SelectRow(RowOf(QStringLiteral("Missing")));
     }
-    EXPECT_EQ(mWindow->MissingFileNotice(),
-              QStringLiteral("The lesson's file is missing:\n") + gone);
+    EXPECT_EQ(mWindow->MovieNotice(), QStringLiteral("The lesson's file is missing:\n") + gone);
     ASSERT_TRUE(WaitFor([this] { return Movie() == nullptr; }));
     EXPECT_EQ(mWindow->PlayState(), TMain::psStopped);
     Click("fPlayBtn");
@@ -254,7 +259,33 @@ TEST_F(PlaybackTest, ALessonWhoseFileIsMissingSaysSoAndPlayPlaysNoOtherLesson) {
   // Another lesson takes the notice away.
   Rows().SelectRow(RowOf(QStringLiteral("Second")));
   ASSERT_TRUE(WaitFor([this] { return Movie() != nullptr; }));
-  EXPECT_EQ(mWindow->MissingFileNotice(), QString());
+  EXPECT_EQ(mWindow->MovieNotice(), QString());
+}
+
+TEST_F(PlaybackTest, OpeningNeverWaitsForTheEngine) {
+  // The commands run by hand: the open returns with the load under way, and
+  // the movie arrives through the event loop.
+  mWindow->EnqueueCommand(qkClose, nullptr);
+  mWindow->EnqueueCommand(qkOpen, Episode("\\Guitar\\Blues\\Basics\\Second"));
+  while (mWindow->CommandQueue().Count() > 0)
+    ASSERT_TRUE(mWindow->ProcessNextCommand());
+  EXPECT_TRUE(mWindow->MovieControl()->Loading());
+  EXPECT_EQ(Movie(), nullptr);
+  ASSERT_TRUE(WaitFor([this] { return Movie() != nullptr; }));
+  EXPECT_EQ(mWindow->CurrentPath(), QStringLiteral("\\Guitar\\Blues\\Basics\\Second"));
+}
+
+TEST_F(PlaybackTest, AMovieThatCannotBeLoadedIsSaidAndItsPlayDropped) {
+  DoubleClick(QStringLiteral("Zz broken"));
+  const QString broken = HomeFile(QStringLiteral("broken.mp4"));
+  ASSERT_TRUE(WaitFor([this] { return !mWindow->MovieNotice().isEmpty(); }));
+  EXPECT_TRUE(mWindow->MovieNotice().startsWith(
+      QStringLiteral("The movie \"%1\" cannot be loaded: ").arg(broken)));
+  EXPECT_TRUE(LogMessages().contains(mWindow->MovieNotice()));
+  ASSERT_TRUE(WaitFor([this] { return mWindow->CommandQueue().Count() == 0; }));
+  EXPECT_EQ(mWindow->PlayState(), TMain::psStopped);
+  EXPECT_TRUE(Shown("fPlayBtn"));
+  EXPECT_EQ(Movie(), nullptr);
 }
 
 TEST_F(PlaybackTest, ASheetTheDesktopCannotOpenIsReported) {
