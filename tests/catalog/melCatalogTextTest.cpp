@@ -91,17 +91,8 @@ int CountElements(const QString &aFile) {
   return int(document.Root().select_nodes("descendant-or-self::*").size());
 }
 
-class CatalogTextTest : public TTempHomeTest {
+class CatalogTextTest : public TDefaultApplicationTest {
 protected:
-  void SetUp() override {
-    TTempHomeTest::SetUp();
-    mApplication = DefaultApplication();
-    SetCurrentApplication(mApplication.get());
-  }
-  void TearDown() override {
-    SetCurrentApplication(nullptr);
-    TTempHomeTest::TearDown();
-  }
   static QString CatalogFile() { return LocalPath(CatalogFilePath()); }
   // Written through the editing document, as every maintenance step saves.
   static void WriteThroughDocument(const QByteArray &aUtf8) {
@@ -109,9 +100,6 @@ protected:
     tCatalogDocumentC document(CatalogFile());
     document.Save();
   }
-
-private:
-  std::unique_ptr<tApplicationC> mApplication;
 };
 
 TEST_F(CatalogTextTest, TextBeyondLatin1SurvivesEverySave) {

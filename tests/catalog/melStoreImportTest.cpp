@@ -105,18 +105,8 @@ QString Lines(const std::vector<const char *> &aLines) {
   return lines.join(u'\n');
 }
 
-class StoreImportTest : public TTempHomeTest {
+class StoreImportTest : public TDefaultApplicationTest {
 protected:
-  void SetUp() override {
-    TTempHomeTest::SetUp();
-    mApplication = DefaultApplication();
-    SetCurrentApplication(mApplication.get());
-  }
-  void TearDown() override {
-    SetCurrentApplication(nullptr);
-    TTempHomeTest::TearDown();
-  }
-
   static QString CatalogFile() { return LocalPath(CatalogFilePath()); }
   static void Import(const QByteArray &aStore) {
     ImportStoreCatalog([&aStore] { return std::optional<QByteArray>(aStore); });
@@ -125,9 +115,6 @@ protected:
     tCatalogDocumentC document(CatalogFile());
     return Outline(document.Root());
   }
-
-private:
-  std::unique_ptr<tApplicationC> mApplication;
 };
 
 TEST_F(StoreImportTest, TheFirstImportWritesTheWholeBranch) {

@@ -1,5 +1,6 @@
 #include "melTestEnv.h"
 
+#include "melApplications.h"
 #include "melLogging.h"
 
 #include <QDir>
@@ -64,4 +65,16 @@ QByteArray TTempHomeTest::ReadFile(const QString &aPath) {
   if (!file.open(QIODevice::ReadOnly))
     return {};
   return file.readAll();
+}
+
+void TDefaultApplicationTest::SetUp() {
+  TTempHomeTest::SetUp();
+  mApplication = DefaultApplication();
+  SetCurrentApplication(mApplication.get());
+}
+
+void TDefaultApplicationTest::TearDown() {
+  SetCurrentApplication(nullptr);
+  mApplication.reset();
+  TTempHomeTest::TearDown();
 }

@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <ostream>
+
+class tApplicationC;
 
 // Every test runs in a temporary program folder: MELODRA_HOME and the XDG
 // folders point into it, so settings, log and trash never reach the real
@@ -31,6 +34,17 @@ protected:
 private:
   QTemporaryDir mHome;
   bool mLogOpened = false;
+};
+
+// A temporary program folder with the store application current, as the
+// catalog's file functions need one.
+class TDefaultApplicationTest : public TTempHomeTest {
+protected:
+  void SetUp() override;
+  void TearDown() override;
+
+private:
+  std::unique_ptr<tApplicationC> mApplication;
 };
 
 // Readable QString values in gtest messages.
