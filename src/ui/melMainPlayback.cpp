@@ -425,6 +425,9 @@ void TMain::ShowMissingFile(const tFileItemC &aEpisode) {
   const QString path = LocalPath(aEpisode.mFilename);
   WriteLog(QStringLiteral("Lesson file missing: ") + path);
   EnqueueCommand(qkClose, nullptr);
+  // An open of a lesson selected just before would take the notice away
+  // again; an open of nothing drops it.
+  EnqueueCommand(qkOpen, nullptr);
   FPlayState = psStopped;
   FCurrentPath = aEpisode.GetPath();
   ShowMovieNotice(QStringLiteral("The lesson's file is missing:\n") + path);
@@ -468,12 +471,19 @@ bool TMain::ProcessNextCommand() {
         fQTControl->SetURL(QString());
       }
       break;
-    case qkOpen: OpenEpisode(command.mData); break;
+    case qkOpen:
     case qkPlay:
       if (command.mData) {
         OpenEpisode(command.mData);
         // Opened once: the retries below wait for that load.
         command.mData = nullptr;
+      }
+      if (command.mKind == qkOpen) {
+        // The commands behind the open wait for its load to end, whichever
+        // way it ends.
+        if (fQTControl->Loading())
+          return false;
+        break;
       }
       if (!fQTControl->Movie()) {
         // Pending while the movie loads, tried again at the next tick; a

@@ -237,16 +237,23 @@ TEST_F(PlaybackTest, ALessonWhoseFileIsMissingSaysSoAndPlayPlaysNoOtherLesson) {
   Rows().SelectRow(RowOf(QStringLiteral("First")));
   ASSERT_TRUE(WaitFor([this] { return Movie() != nullptr; }));
   EXPECT_EQ(mWindow->MovieNotice(), QString());
-  // Selected, and double-clicked while another lesson plays.
-  for (const bool doubleClick : {false, true}) {
-    SCOPED_TRACE(doubleClick ? "double-click" : "selection");
-    if (doubleClick) {
+  enum tWayE { Selection, DoubleClickWhilePlaying, SelectionRightAfterAnother };
+  for (const tWayE way : {Selection, DoubleClickWhilePlaying, SelectionRightAfterAnother}) {
+    SCOPED_TRACE(way);
+    if (way == DoubleClickWhilePlaying) {
       DoubleClick(QStringLiteral("First"));
       ASSERT_TRUE(WaitForState(TMain::psPlaying));
       DoubleClick(QStringLiteral("Missing"));
     } else {
+      if (way == SelectionRightAfterAnother) {
+        // Within one tick of the queue: the other lesson's open is still
+        // pending.
+        Rows().SelectRow(RowOf(QStringLiteral("First")));
+      }
       Rows().SelectRow(RowOf(QStringLiteral("Missing")));
     }
+    EXPECT_EQ(mWindow->MovieNotice(), QStringLiteral("The lesson's file is missing:\n") + gone);
+    ASSERT_TRUE(WaitFor([this] { return mWindow->CommandQueue().Count() == 0; }));
     EXPECT_EQ(mWindow->MovieNotice(), QStringLiteral("The lesson's file is missing:\n") + gone);
     ASSERT_TRUE(WaitFor([this] { return Movie() == nullptr; }));
     EXPECT_EQ(mWindow->PlayState(), TMain::psStopped);
@@ -263,16 +270,25 @@ TEST_F(PlaybackTest, ALessonWhoseFileIsMissingSaysSoAndPlayPlaysNoOtherLesson) {
 }
 
 TEST_F(PlaybackTest, OpeningNeverWaitsForTheEngine) {
-  // The commands run by hand: the open returns with the load under way, and
-  // the movie arrives through the event loop.
+  // The commands run by hand: the open returns with the load under way and
+  // stays at the head, holding back what follows, until the movie arrives
+  // through the event loop.
   mWindow->EnqueueCommand(qkClose, nullptr);
   mWindow->EnqueueCommand(qkOpen, Episode("\\Guitar\\Blues\\Basics\\Second"));
-  while (mWindow->CommandQueue().Count() > 0)
+  mWindow->EnqueueCommand(qkPlay, nullptr);
+  // The start-up selection may have queued closes of its own.
+  while (mWindow->CommandQueue().ObjectAt(0)->mKind == qkClose)
     ASSERT_TRUE(mWindow->ProcessNextCommand());
+  EXPECT_FALSE(mWindow->ProcessNextCommand());
   EXPECT_TRUE(mWindow->MovieControl()->Loading());
   EXPECT_EQ(Movie(), nullptr);
+  ASSERT_EQ(mWindow->CommandQueue().Count(), 2);
+  EXPECT_EQ(mWindow->CommandQueue().ObjectAt(0)->mKind, qkOpen);
+  EXPECT_EQ(mWindow->PlayState(), TMain::psStopped);
   ASSERT_TRUE(WaitFor([this] { return Movie() != nullptr; }));
   EXPECT_EQ(mWindow->CurrentPath(), QStringLiteral("\\Guitar\\Blues\\Basics\\Second"));
+  ASSERT_TRUE(WaitForState(TMain::psPlaying));
+  EXPECT_GT(Movie()->Rate(), 0);
 }
 
 TEST_F(PlaybackTest, AMovieThatCannotBeLoadedIsSaidAndItsPlayDropped) {
