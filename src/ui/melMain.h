@@ -121,6 +121,7 @@ private:
   // Closes the movie and says in the movie panel that the episode's file is
   // missing, so that Play cannot pass the previous lesson off as this one.
   void ShowMissingFile(const tFileItemC &aEpisode);
+  void ShowTitle(const tFileItemC &aEpisode);
   void ShowMovieNotice(const QString &aText);
   void HideMovieNotice();
 

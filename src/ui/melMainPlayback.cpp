@@ -143,8 +143,7 @@ void TMain::OpenEpisode(tFileItemC *aEpisode) {
   HideMovieNotice();
   fQTControl->show();
   ui->fLogoImg->hide();
-  ui->fTitleLbl->setText(CurrentApplication().mName + QStringLiteral(" (") + aEpisode->mName +
-                         u')');
+  ShowTitle(*aEpisode);
   FCurrentPath = aEpisode->GetPath();
   // The load finishes in MovieOpened; a file the control cannot load leaves
   // no movie, and the rest still runs.
@@ -430,8 +429,14 @@ void TMain::ShowMissingFile(const tFileItemC &aEpisode) {
   EnqueueCommand(qkOpen, nullptr);
   FPlayState = psStopped;
   FCurrentPath = aEpisode.GetPath();
+  // The title names this lesson, as when its movie cannot be loaded.
+  ShowTitle(aEpisode);
   ShowMovieNotice(QStringLiteral("The lesson's file is missing:\n") + path);
   UpdateButtons();
+}
+
+void TMain::ShowTitle(const tFileItemC &aEpisode) {
+  ui->fTitleLbl->setText(CurrentApplication().mName + QStringLiteral(" (") + aEpisode.mName + u')');
 }
 
 void TMain::ShowMovieNotice(const QString &aText) {

@@ -255,6 +255,8 @@ TEST_F(PlaybackTest, ALessonWhoseFileIsMissingSaysSoAndPlayPlaysNoOtherLesson) {
     EXPECT_EQ(mWindow->MovieNotice(), QStringLiteral("The lesson's file is missing:\n") + gone);
     ASSERT_TRUE(WaitFor([this] { return mWindow->CommandQueue().Count() == 0; }));
     EXPECT_EQ(mWindow->MovieNotice(), QStringLiteral("The lesson's file is missing:\n") + gone);
+    EXPECT_EQ(mWindow->findChild<QLabel *>(QStringLiteral("fTitleLbl"))->text(),
+              CurrentApplication().mName + QStringLiteral(" (Missing)"));
     ASSERT_TRUE(WaitFor([this] { return Movie() == nullptr; }));
     EXPECT_EQ(mWindow->PlayState(), TMain::psStopped);
     Click("fPlayBtn");
