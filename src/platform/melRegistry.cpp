@@ -71,10 +71,9 @@ std::shared_ptr<const tRegistryFileC> LoadFile() {
     *parsed = tRegistryFileC::Parse(QString::fromUtf8(file.readAll()));
     if (parsed->mProblemLine != 0) {
       QMutexLocker lock(&fDiagnosticsLock);
-      const QString reported = path + u'|' + QString::number(state.mInode) + u'|' +
-                               QString::number(state.mSize) + u'|' +
-                               QString::number(state.mModified.tv_sec) + u'.' +
-                               QString::number(state.mModified.tv_nsec);
+      const QString reported =
+          path + u'|' + QString::number(state.mInode) + u'|' + QString::number(state.mSize) + u'|' +
+          QString::number(state.mModified.tv_sec) + u'.' + QString::number(state.mModified.tv_nsec);
       if (reported != fLastReported && fDiagnostics) {
         fLastReported = reported;
         fDiagnostics(QStringLiteral("Settings file %1, line %2: %3; the line is ignored")
@@ -104,11 +103,11 @@ bool CanWriteFile() {
   return QFileInfo(info.absolutePath()).isWritable();
 }
 
-void SaveFile(const tRegistryFileC &aContent, bool aHadProblem) {
+void SaveFile(tRegistryFileC aContent) {
   const QString path = TRegistry::FilePath();
   QDir().mkpath(QFileInfo(path).absolutePath());
   // Lines we could not read are dropped by the rewrite; keep the old file.
-  if (aHadProblem) {
+  if (aContent.mProblemLine != 0) {
     QFile::remove(path + QStringLiteral(".bak"));
     QFile::copy(path, path + QStringLiteral(".bak"));
   }
@@ -116,12 +115,27 @@ void SaveFile(const tRegistryFileC &aContent, bool aHadProblem) {
   const QByteArray data = aContent.Serialize().toUtf8();
   // commit would rename a short file over the old one after a failed
   // buffered write; the flush tells.
-  if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.flush() ||
-      !file.commit())
+  if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.flush())
     throw ERegistryException(
         QStringLiteral("Cannot write the settings file %1: %2").arg(path, file.errorString()));
+  struct stat written {};
+  const bool known = file.handle() >= 0 && ::fstat(file.handle(), &written) == 0;
+  if (!file.commit())
+    throw ERegistryException(
+        QStringLiteral("Cannot write the settings file %1: %2").arg(path, file.errorString()));
+  // What was written reads back as it is, so the next read need not parse it;
+  // unless another writer came in between.
   QMutexLocker cacheLock(&fCacheLock);
   fCached.reset();
+  const tFileStateC state = StateOf(path);
+  if (known && state.mExists && state.mDevice == written.st_dev && state.mInode == written.st_ino &&
+      state.mSize == written.st_size && state.mModified.tv_sec == written.st_mtim.tv_sec &&
+      state.mModified.tv_nsec == written.st_mtim.tv_nsec) {
+    aContent.mProblemLine = 0;
+    aContent.mProblem.clear();
+    fCachedState = state;
+    fCached = std::make_shared<const tRegistryFileC>(std::move(aContent));
+  }
 }
 
 } // namespace
@@ -162,11 +176,11 @@ bool TRegistry::OpenKey(const QString &aKey, bool aCanCreate) {
     return false;
   tRegistryFileC file = *LoadFile();
   if (!file.KeyExists(aKey)) {
-    if (!aCanCreate)
+    if (!aCanCreate || !aKey.isValidUtf16())
       return false;
     file.AddSection(aKey);
     try {
-      SaveFile(file, file.mProblemLine != 0);
+      SaveFile(std::move(file));
     } catch (const ERegistryException &) {
       return false;
     }
@@ -230,12 +244,17 @@ void TRegistry::WriteInteger(const QString &aName, int aValue) {
 void TRegistry::WriteValue(const tRegValueC &aValue) {
   if (!mOpen)
     throw ERegistryException(QStringLiteral("Failed to set data for '%1'").arg(aValue.mName));
+  // The file is UTF-8: a half surrogate pair would read back as another text.
+  if (!aValue.mName.isValidUtf16() || !aValue.mText.isValidUtf16())
+    throw ERegistryException(
+        QStringLiteral("Failed to set data for '%1': the text is not valid Unicode")
+            .arg(aValue.mName));
   tRegistryFileC file = *LoadFile();
   tRegSectionC *section = file.FindSection(mCurrentKey);
   if (!section)
     section = &file.AddSection(mCurrentKey);
   tRegistryFileC::SetValue(*section, aValue);
-  SaveFile(file, file.mProblemLine != 0);
+  SaveFile(std::move(file));
 }
 
 QStringList TRegistry::GetKeyNames() const {

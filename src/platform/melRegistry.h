@@ -10,9 +10,9 @@
 struct tRegValueC;
 
 // The settings store: the hive HKEY_LOCAL_MACHINE kept in a text file in the
-// regedit format. Every operation reads the file anew and every write replaces
-// it atomically, so a key holds nothing between calls and a crash never
-// leaves half a file.
+// regedit format. Every operation sees the file as it is now (it is parsed
+// again only when it changed) and every write replaces it atomically, so a
+// key holds nothing between calls and a crash never leaves half a file.
 class TRegistry {
 public:
   TRegistry();

@@ -252,6 +252,11 @@ tRegistryFileC tRegistryFileC::Parse(const QString &aText) {
     return true;
   };
 
+  // Sections are counted ahead so that the lists and indexes grow once.
+  const qsizetype headers = text.count(QStringView(u"\n["));
+  file.mSections.reserve(headers + 1);
+  file.mSectionIndex.reserve(size_t(headers) + 1);
+
   tRegSectionC *section = nullptr;
   bool headerSeen = false;
   QStringView line;
@@ -346,7 +351,10 @@ QString tRegistryFileC::Serialize() const {
 
 bool tRegistryFileC::KeyExists(const QString &aKey) const {
   const QString key = NormalizeRegKey(aKey);
-  return key.isEmpty() || mKnownKeys.count(Fold(key)) != 0;
+  if (key.isEmpty())
+    return true;
+  const QString folded = Fold(key);
+  return mSectionIndex.count(folded) != 0 || mKnownKeys.count(folded) != 0;
 }
 
 tRegSectionC *tRegistryFileC::FindSection(const QString &aKey) {
@@ -364,10 +372,10 @@ tRegSectionC &tRegistryFileC::AddSection(const QString &aKey) {
   if (const auto found = mSectionIndex.find(folded); found != mSectionIndex.end())
     return mSections[found->second];
   mSectionIndex.emplace(folded, mSections.size());
-  // The key and every key above it now exist.
-  for (qsizetype end = folded.size(); end > 0; end = folded.lastIndexOf(u'\\', end - 1)) {
-    const QString ancestor = folded.left(end);
-    if (!mKnownKeys.insert(ancestor).second)
+  // Every key above it now exists; once one is known, so are those above.
+  for (qsizetype end = folded.lastIndexOf(u'\\'); end > 0;
+       end = folded.lastIndexOf(u'\\', end - 1)) {
+    if (!mKnownKeys.insert(folded.left(end)).second)
       break;
   }
   mSections.append({key, {}, {}});
@@ -378,13 +386,15 @@ QStringList tRegistryFileC::SubkeyNames(const QString &aKey) const {
   const QString key = NormalizeRegKey(aKey);
   const QString prefix = key.isEmpty() ? QString() : key + u'\\';
   QStringList names;
+  // A key of many subkeys must not compare each name with all the others.
+  std::unordered_set<QString, tRegNameHashC> seen;
   for (const tRegSectionC &section : mSections) {
     if (!section.mKey.startsWith(prefix, Qt::CaseInsensitive) ||
         section.mKey.size() == prefix.size())
       continue;
-    const QString rest = section.mKey.mid(prefix.size());
-    const QString name = rest.left(rest.indexOf(u'\\'));
-    if (!names.contains(name, Qt::CaseInsensitive))
+    const QStringView rest = QStringView(section.mKey).mid(prefix.size());
+    const QString name = rest.left(rest.indexOf(u'\\')).toString();
+    if (seen.insert(Fold(name)).second)
       names.append(name);
   }
   std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {

@@ -70,8 +70,8 @@ public:
 
 private:
   QList<tRegSectionC> mSections;
-  // Folded key to its index in mSections, and every folded key that exists,
-  // the ancestors of each section included.
+  // Folded key to its index in mSections, and the folded keys above each
+  // section, which exist without a section of their own.
   tRegNameIndexC mSectionIndex;
   std::unordered_set<QString, tRegNameHashC> mKnownKeys;
 };

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <optional>
 #include <random>
 
 #include <unistd.h>
@@ -259,41 +260,32 @@ TEST(RegistryFileTest, BinaryContinuationsReadBackAsTheyWereRead) {
   }
 }
 
+// Up to aMaxPieces awkward pieces put together at random: quotes,
+// backslashes, line breaks, brackets, escapes of either kind, non-ASCII, a
+// very long run.
+QString AwkwardText(std::mt19937 &aRandom, int aMaxPieces) {
+  static const QStringList pieces = {
+      QStringLiteral("\""),  QStringLiteral("\\"),     QStringLiteral("\n"),
+      QStringLiteral("\r"),  QStringLiteral("\t"),     QStringLiteral("="),
+      QStringLiteral("["),   QStringLiteral("]"),      QStringLiteral("%"),
+      QStringLiteral("%0A"), QStringLiteral("%25"),    QStringLiteral(" "),
+      QStringLiteral(";"),   QStringLiteral("@"),      QStringLiteral("hex:"),
+      QStringLiteral(","),   QStringLiteral("dword:"), QStringLiteral("日本"),
+      QStringLiteral("é"),   QStringLiteral("𝄞"),      QStringLiteral("a"),
+      QStringLiteral("Z"),   QString(4096, u'w'),      QString()};
+  QString out;
+  const int count = int(aRandom() % unsigned(aMaxPieces + 1));
+  for (int i = 0; i < count; ++i)
+    out += pieces[int(aRandom() % unsigned(pieces.size()))];
+  return out;
+}
+
 // Parsed, written and parsed again, a file keeps its sections and values,
 // and its text after the first rewrite; over awkward pieces put together at
 // random (fixed seed).
 TEST(RegistryFileTest, EveryReadWriteReadRoundTripIsExact) {
-  const QStringList pieces = {QStringLiteral("\""),
-                              QStringLiteral("\\"),
-                              QStringLiteral("\n"),
-                              QStringLiteral("\r"),
-                              QStringLiteral("\t"),
-                              QStringLiteral("="),
-                              QStringLiteral("["),
-                              QStringLiteral("]"),
-                              QStringLiteral("%"),
-                              QStringLiteral("%0A"),
-                              QStringLiteral("%25"),
-                              QStringLiteral(" "),
-                              QStringLiteral(";"),
-                              QStringLiteral("@"),
-                              QStringLiteral("hex:"),
-                              QStringLiteral(","),
-                              QStringLiteral("dword:"),
-                              QStringLiteral("日本"),
-                              QStringLiteral("é"),
-                              QStringLiteral("𝄞"),
-                              QStringLiteral("a"),
-                              QStringLiteral("Z"),
-                              QString()};
   std::mt19937 random(20261211);
-  const auto text = [&](int aMaxPieces) {
-    QString out;
-    const int count = int(random() % unsigned(aMaxPieces + 1));
-    for (int i = 0; i < count; ++i)
-      out += pieces[int(random() % unsigned(pieces.size()))];
-    return out;
-  };
+  const auto text = [&](int aMaxPieces) { return AwkwardText(random, aMaxPieces); };
   const QString rawLines[] = {QStringLiteral("\"x\"= hex:41,\\"),
                               QStringLiteral("  42,\\"),
                               QStringLiteral("  43"),
@@ -337,6 +329,68 @@ TEST(RegistryFileTest, EveryReadWriteReadRoundTripIsExact) {
                                            << first.Serialize().toStdString();
     EXPECT_EQ(second.Serialize(), first.Serialize());
   }
+}
+
+// Whatever the program writes, it reads back: at once, and after the file
+// was read anew.
+TEST_F(RegistryTest, WhatIsWrittenReadsBack) {
+  std::mt19937 random(1211);
+  struct tWritten {
+    QString mKey;
+    QString mName;
+    QString mText;
+    std::optional<int> mNumber;
+  };
+  QList<tWritten> written;
+  for (int i = 0; i < 60; ++i) {
+    tWritten w{QStringLiteral("\\Software\\Melodra\\") + AwkwardText(random, 4),
+               AwkwardText(random, 3), AwkwardText(random, 6), std::nullopt};
+    if (random() % 3 == 0)
+      w.mNumber = int(random());
+    TRegistry registry;
+    ASSERT_TRUE(registry.OpenKey(w.mKey, true)) << w.mKey.toStdString();
+    if (w.mNumber)
+      registry.WriteInteger(w.mName, *w.mNumber);
+    else
+      registry.WriteString(w.mName, w.mText);
+    // A later write to the same value, folded alike, wins.
+    const auto same = [&](const tWritten &aOther) {
+      return NormalizeRegKey(aOther.mKey).compare(NormalizeRegKey(w.mKey), Qt::CaseInsensitive) ==
+                 0 &&
+             aOther.mName.compare(w.mName, Qt::CaseInsensitive) == 0;
+    };
+    written.removeIf(same);
+    written.append(w);
+  }
+  const auto readBack = [&](const char *aWhen) {
+    for (const tWritten &w : written) {
+      TRegistry registry;
+      ASSERT_TRUE(registry.OpenKeyReadOnly(w.mKey)) << aWhen << ": " << w.mKey.toStdString();
+      if (w.mNumber)
+        EXPECT_EQ(registry.ReadInteger(w.mName), *w.mNumber) << aWhen;
+      else
+        EXPECT_EQ(registry.ReadString(w.mName), w.mText) << aWhen << ": " << w.mKey.toStdString();
+    }
+  };
+  readBack("as written");
+  // The same bytes written anew by someone else are parsed again.
+  const QByteArray bytes = ReadFile(TRegistry::FilePath());
+  QFile::remove(TRegistry::FilePath());
+  WriteFile(TRegistry::FilePath(), bytes);
+  readBack("read anew");
+  EXPECT_EQ(mDiagnostics, QStringList());
+}
+
+TEST_F(RegistryTest, ATextTheFileCannotHoldIsRefused) {
+  const QString halfPair(1, QChar(0xD834));
+  TRegistry registry;
+  ASSERT_TRUE(registry.OpenKey(QStringLiteral("\\A"), true));
+  registry.WriteString(QStringLiteral("Kept"), QStringLiteral("1"));
+  const QByteArray before = ReadFile(TRegistry::FilePath());
+  EXPECT_THROW(registry.WriteString(QStringLiteral("Bad"), halfPair), ERegistryException);
+  EXPECT_THROW(registry.WriteString(halfPair, QStringLiteral("x")), ERegistryException);
+  EXPECT_FALSE(registry.OpenKey(QStringLiteral("\\A\\") + halfPair, true));
+  EXPECT_EQ(ReadFile(TRegistry::FilePath()), before);
 }
 
 } // namespace
