@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <sstream>
+#include <string>
 
 namespace {
 
@@ -39,6 +40,49 @@ bool IsValidUtf8(const QByteArray &aData) {
 
 int LineAt(const QByteArray &aData, qsizetype aOffset) {
   return int(QByteArrayView(aData.constData(), std::min(aOffset, aData.size())).count('\n')) + 1;
+}
+
+// Characters XML 1.0 cannot hold, not even as references: the control
+// characters other than tab, line feed and carriage return, and U+FFFE and
+// U+FFFF. The parser lets them through; every reader leaves them out of the
+// text and the writer does not write them, so a saved file stays XML and
+// reads as it did before the save.
+int NonXmlLength(const unsigned char *aUtf8) {
+  if (*aUtf8 < 0x20)
+    return *aUtf8 == '\t' || *aUtf8 == '\n' || *aUtf8 == '\r' ? 0 : 1;
+  if (aUtf8[0] == 0xEF && aUtf8[1] == 0xBF && (aUtf8[2] == 0xBE || aUtf8[2] == 0xBF))
+    return 3;
+  return 0;
+}
+
+std::string WithoutNonXmlCharacters(const char *aUtf8) {
+  std::string text;
+  for (const auto *c = reinterpret_cast<const unsigned char *>(aUtf8); *c;) {
+    if (const int length = NonXmlLength(c)) {
+      c += length;
+      continue;
+    }
+    text += char(*c++);
+  }
+  return text;
+}
+
+void DropNonXmlCharacters(pugi::xml_node aTop) {
+  for (pugi::xml_node node = aTop.first_child(); node;) {
+    if (HasNonXmlCharacter(node.value()))
+      node.set_value(WithoutNonXmlCharacters(node.value()).c_str());
+    for (pugi::xml_attribute attribute : node.attributes()) {
+      if (HasNonXmlCharacter(attribute.value()))
+        attribute.set_value(WithoutNonXmlCharacters(attribute.value()).c_str());
+    }
+    if (node.first_child()) {
+      node = node.first_child();
+      continue;
+    }
+    while (node != aTop && !node.next_sibling())
+      node = node.parent();
+    node = node == aTop ? pugi::xml_node() : node.next_sibling();
+  }
 }
 
 bool IsLatin1(const char *aUtf8) {
@@ -127,6 +171,14 @@ QByteArray Utf8ToLatin1WithReferences(const std::string &aText) {
 
 } // namespace
 
+bool HasNonXmlCharacter(const char *aUtf8) {
+  for (const auto *c = reinterpret_cast<const unsigned char *>(aUtf8); *c; ++c) {
+    if (NonXmlLength(c))
+      return true;
+  }
+  return false;
+}
+
 void ParseCatalogXml(pugi::xml_document &aDocument, const QByteArray &aData, const QString &aSource,
                      unsigned aOptions) {
   // A file that is neither declared Latin-1 nor valid UTF-8 is Latin-1 in
@@ -167,6 +219,7 @@ pugi::xml_document tCatalogDocumentC::ParseText(const QByteArray &aText, const Q
 
 void tCatalogDocumentC::Save() {
   std::ostringstream out;
+  DropNonXmlCharacters(mDocument);
   const bool latin1 = PrepareForLatin1(mDocument);
   mDocument.save(out, "\t", pugi::format_indent | pugi::format_no_declaration, pugi::encoding_utf8);
   std::string text = out.str();
@@ -186,6 +239,8 @@ void tCatalogDocumentC::Save() {
 }
 
 QString Utf8Text(const char *aText) {
+  if (HasNonXmlCharacter(aText))
+    return QString::fromStdString(WithoutNonXmlCharacters(aText));
   return QString::fromUtf8(aText, qsizetype(std::strlen(aText)));
 }
 
@@ -196,7 +251,7 @@ QString ElementText(const pugi::xml_node &aElement) {
   if (!first.next_sibling() &&
       (first.type() == pugi::node_pcdata || first.type() == pugi::node_cdata))
     return Utf8Text(first.value());
-  QByteArray text;
+  std::string text;
   // Walked without recursion: an element may nest deeply.
   pugi::xml_node node = first;
   while (node && node != aElement) {
@@ -211,7 +266,7 @@ QString ElementText(const pugi::xml_node &aElement) {
     if (node != aElement)
       node = node.next_sibling();
   }
-  return QString::fromUtf8(text);
+  return Utf8Text(text.c_str());
 }
 
 bool HasElementChild(const pugi::xml_node &aElement) {

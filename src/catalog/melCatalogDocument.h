@@ -46,4 +46,8 @@ void ParseCatalogXml(pugi::xml_document &aDocument, const QByteArray &aData, con
 // fields takes text this way.
 QString ElementText(const pugi::xml_node &aElement);
 bool HasElementChild(const pugi::xml_node &aElement);
+// Text as every reader takes it: characters XML 1.0 cannot hold (control
+// characters other than tab, line feed and carriage return, U+FFFE, U+FFFF)
+// are left out, as a save leaves them out of the file.
 QString Utf8Text(const char *aText);
+bool HasNonXmlCharacter(const char *aUtf8);

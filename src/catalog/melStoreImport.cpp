@@ -37,12 +37,15 @@ QString ItemText(const pugi::xml_node &aItem, const char *aName) {
   return ItemElementText(element);
 }
 
-// The first child named aName; a child without a name is never a match.
+// The first child named aName, the name read as every reader reads it; a
+// child without a name is never a match.
 pugi::xml_node FindNamed(const pugi::xml_node &aParent, const QString &aName) {
   const QByteArray name = aName.toUtf8();
   for (const pugi::xml_node child : aParent.children()) {
     const pugi::xml_attribute attribute = child.attribute("name");
-    if (attribute && std::strcmp(attribute.value(), name.constData()) == 0)
+    if (attribute &&
+        (std::strcmp(attribute.value(), name.constData()) == 0 ||
+         (HasNonXmlCharacter(attribute.value()) && Utf8Text(attribute.value()) == aName)))
       return child;
   }
   return {};

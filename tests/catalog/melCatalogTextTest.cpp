@@ -10,6 +10,7 @@
 #include "melTestEnv.h"
 
 #include <QFileInfo>
+#include <QXmlStreamReader>
 
 #include <sys/inotify.h>
 #include <unistd.h>
@@ -192,6 +193,62 @@ TEST_F(CatalogTextTest, ReferencesBeyondUnicodeReadTheSameAfterASave) {
     tCatalogDocumentC(CatalogFile()).Save();
     EXPECT_EQ(Episodes(CatalogFile()), before) << url;
   }
+}
+
+// Whether a strict XML 1.0 reader takes the file.
+QString XmlError(const QByteArray &aData) {
+  QXmlStreamReader reader(aData);
+  while (!reader.atEnd())
+    reader.readNext();
+  return reader.hasError() ? reader.errorString() : QString();
+}
+
+TEST_F(CatalogTextTest, CharactersXmlCannotHoldAreLeftOutByReadersAndWriter) {
+  struct tCase {
+    const char *mName;
+    QByteArray mEpisode; // the File element as the file holds it
+    const char *mURL;    // as every reader gives it
+  };
+  const tCase cases[] = {
+      {"reference to a control character",
+       "<File name=\"E\"><URL>http://store/a&#x1;b</URL><Status>Error</Status></File>",
+       "http://store/ab"},
+      {"raw control characters in a name and a comment",
+       "<File name=\"E\x07\"><!-- \x1b --><URL>u\x02</URL><Status>Error</Status></File>", "u"},
+      {"noncharacters",
+       "<File name=\"&#xFFFE;E\"><URL>&#xFFFF;u</URL><Status>Error</Status></File>", "u"},
+  };
+  for (const tCase &c : cases) {
+    WriteFile(CatalogFile(), cHeader +
+                                 "<Catalog><Category name=\"G\"><Category name=\"C\">"
+                                 "<Category name=\"S\">" +
+                                 c.mEpisode + "</Category></Category></Category></Catalog>\n");
+    auto before = Episodes(CatalogFile());
+    ASSERT_EQ(before.count(QStringLiteral("\\G\\C\\S\\E")), 1u) << c.mName;
+    EXPECT_EQ(before.begin()->second[2], QString::fromUtf8(c.mURL)) << c.mName;
+    // The status writer finds the episode by the URL the tree gave, and the
+    // file it saves is XML that reads as before.
+    UpdateEpisodeStatusInFile(CatalogFile(), QString::fromUtf8(c.mURL), esPaused);
+    const QByteArray saved = ReadFile(CatalogFile());
+    EXPECT_EQ(XmlError(saved), QString()) << c.mName << "\n" << saved.constData();
+    before.begin()->second[3] = QString::number(esPaused);
+    EXPECT_EQ(Episodes(CatalogFile()), before) << c.mName;
+  }
+
+  // A store name holding one is imported once, however often it comes.
+  WriteEmptyCatalog(CatalogFile());
+  const QByteArray store =
+      "<Store><Group><Item><Instrument>G&#x1;</Instrument><Category>C</Category>"
+      "<Sub-Category>S</Sub-Category><Filename>E&#x1;.mov</Filename><FileType>Movie</FileType>"
+      "<Artist>A</Artist><Level>1</Level><Link>http://store/e&#x1;.mov</Link></Item>"
+      "</Group></Store>";
+  for (int i = 0; i < 2; ++i)
+    ImportStoreCatalog([&store] { return std::optional<QByteArray>(store); });
+  EXPECT_EQ(XmlError(ReadFile(CatalogFile())), QString()) << ReadFile(CatalogFile()).constData();
+  const auto episodes = Episodes(CatalogFile());
+  ASSERT_EQ(episodes.size(), 1u);
+  EXPECT_EQ(episodes.begin()->first, QStringLiteral("\\G\\C\\S\\E"));
+  EXPECT_EQ(episodes.begin()->second[2], QStringLiteral("http://store/e.mov"));
 }
 
 TEST_F(CatalogTextTest, CommentsInstructionsAndTheDocumentTypeAreKept) {
