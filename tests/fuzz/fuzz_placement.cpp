@@ -26,8 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *aData, size_t aSize) {
     return 0;
   const tTypeC &type = cTypes[aData[0] % std::size(cTypes)];
   const char *base = cBases[(aData[0] / std::size(cTypes)) % std::size(cBases)];
-  const QString name = QString::fromUtf8(reinterpret_cast<const char *>(aData + 1),
-                                         qsizetype(aSize - 1));
+  const QString name =
+      QString::fromUtf8(reinterpret_cast<const char *>(aData + 1), qsizetype(aSize - 1));
   QString placed;
   try {
     placed = EpisodeFilePath(name, QString::fromLatin1(type.mType));

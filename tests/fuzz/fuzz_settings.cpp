@@ -4,8 +4,7 @@
 #include "melRegistryFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *aData, size_t aSize) {
-  const QString text =
-      QString::fromUtf8(reinterpret_cast<const char *>(aData), qsizetype(aSize));
+  const QString text = QString::fromUtf8(reinterpret_cast<const char *>(aData), qsizetype(aSize));
   const tRegistryFileC first = tRegistryFileC::Parse(text);
   const QString written = first.Serialize();
   const tRegistryFileC second = tRegistryFileC::Parse(written);

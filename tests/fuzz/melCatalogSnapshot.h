@@ -21,9 +21,10 @@ inline QStringList CatalogSnapshot(const tCatalogC &aCatalog) {
         continue;
       }
       const auto *e = static_cast<const tFileItemC *>(item);
-      lines << QStringList{QStringLiteral("F"), e->mPath,     e->mName,       e->mFilename,
-                           e->mIPodFile,        e->mAcidFile, e->mFileType,   e->mArtist,
-                           e->mInstrument,      e->mLevel,    e->mURL,        QString::number(e->mStatus)}
+      lines << QStringList{QStringLiteral("F"), e->mPath,     e->mName,
+                           e->mFilename,        e->mIPodFile, e->mAcidFile,
+                           e->mFileType,        e->mArtist,   e->mInstrument,
+                           e->mLevel,           e->mURL,      QString::number(e->mStatus)}
                    .join(u'|');
     }
   }
