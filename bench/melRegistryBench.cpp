@@ -1,5 +1,5 @@
-// The settings file: parsing a large file, and reads through the registry
-// once the file is parsed.
+// The settings file: parsing a large file, reads through the registry once
+// the file is parsed, a write followed by a read, and listing many subkeys.
 #include "melRegistry.h"
 #include "melRegistryFile.h"
 
@@ -39,16 +39,21 @@ void BM_ParseSections(benchmark::State &aState) {
   aState.counters["sections"] = cSections;
 }
 
-void BM_ReadValue(benchmark::State &aState) {
-  QTemporaryDir home;
-  qputenv("MELODRA_HOME", QFile::encodeName(home.path()));
+bool WriteLargeFile(benchmark::State &aState) {
   QFile file(TRegistry::FilePath());
   if (!file.open(QIODevice::WriteOnly)) {
     aState.SkipWithError("Cannot write the settings file");
-    return;
+    return false;
   }
   file.write(LargeFile().toUtf8());
-  file.close();
+  return true;
+}
+
+void BM_ReadValue(benchmark::State &aState) {
+  QTemporaryDir home;
+  qputenv("MELODRA_HOME", QFile::encodeName(home.path()));
+  if (!WriteLargeFile(aState))
+    return;
   TRegistry registry;
   if (!registry.OpenKeyReadOnly(QStringLiteral("\\Software\\Melodra\\Application 20000"))) {
     aState.SkipWithError("The key is missing");
@@ -59,9 +64,46 @@ void BM_ReadValue(benchmark::State &aState) {
   qunsetenv("MELODRA_HOME");
 }
 
+// A write rewrites the whole file; the read after it must not parse it again.
+void BM_WriteThenRead(benchmark::State &aState) {
+  QTemporaryDir home;
+  qputenv("MELODRA_HOME", QFile::encodeName(home.path()));
+  if (!WriteLargeFile(aState))
+    return;
+  TRegistry registry;
+  if (!registry.OpenKey(QStringLiteral("\\Software\\Melodra\\Application 20000"), false)) {
+    aState.SkipWithError("The key is missing");
+    return;
+  }
+  int count = 0;
+  for (auto _ : aState) {
+    registry.WriteString(QStringLiteral("LastPath"), QString::number(++count));
+    benchmark::DoNotOptimize(registry.ReadString(QStringLiteral("Name")));
+  }
+  qunsetenv("MELODRA_HOME");
+}
+
+// The applications are the subkeys of one key.
+void BM_SubkeyNames(benchmark::State &aState) {
+  QTemporaryDir home;
+  qputenv("MELODRA_HOME", QFile::encodeName(home.path()));
+  if (!WriteLargeFile(aState))
+    return;
+  TRegistry registry;
+  if (!registry.OpenKeyReadOnly(QStringLiteral("\\Software\\Melodra"))) {
+    aState.SkipWithError("The key is missing");
+    return;
+  }
+  for (auto _ : aState)
+    benchmark::DoNotOptimize(registry.GetKeyNames());
+  qunsetenv("MELODRA_HOME");
+}
+
 } // namespace
 
 BENCHMARK(BM_ParseSections)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadValue)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_WriteThenRead)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SubkeyNames)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();
