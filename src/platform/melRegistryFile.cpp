@@ -1,5 +1,7 @@
 #include "melRegistryFile.h"
 
+#include <algorithm>
+
 namespace {
 
 const QString cHeader = QStringLiteral("Windows Registry Editor Version 5.00");
@@ -252,8 +254,11 @@ tRegistryFileC tRegistryFileC::Parse(const QString &aText) {
     return true;
   };
 
-  // Sections are counted ahead so that the lists and indexes grow once.
-  const qsizetype headers = text.count(QStringView(u"\n["));
+  // Sections are counted ahead so that the lists and indexes grow once; a
+  // bracket elsewhere counts too, but no header is shorter than the hive's.
+  const char16_t *chars = reinterpret_cast<const char16_t *>(text.utf16());
+  const qsizetype headers = std::min<qsizetype>(std::count(chars, chars + text.size(), u'['),
+                                                text.size() / (cHive.size() + 2));
   file.mSections.reserve(headers + 1);
   file.mSectionIndex.reserve(size_t(headers) + 1);
 
