@@ -307,10 +307,15 @@ tRegistryFileC tRegistryFileC::Parse(const QString &aText) {
         break;
       }
       ++lineNo;
+      // Joined in place: a long binary value runs over thousands of lines,
+      // and copying the joined part for each would be quadratic.
+      if (value.constData() != joined.constData())
+        joined = value.toString();
+      joined.chop(1);
       // Blanks before a backslash that was not the last would hide the next one.
-      QString longer = value.chopped(1).trimmed().toString();
-      longer += continued.trimmed();
-      joined = std::move(longer);
+      while (!joined.isEmpty() && joined.back().isSpace())
+        joined.chop(1);
+      joined += continued.trimmed();
       value = joined;
     }
     if (unterminated) {
