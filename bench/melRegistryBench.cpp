@@ -83,6 +83,20 @@ void BM_WriteThenRead(benchmark::State &aState) {
   qunsetenv("MELODRA_HOME");
 }
 
+// The program opens a key for writing before each write; an existing key
+// needs nothing copied.
+void BM_OpenForWriting(benchmark::State &aState) {
+  QTemporaryDir home;
+  qputenv("MELODRA_HOME", QFile::encodeName(home.path()));
+  if (!WriteLargeFile(aState))
+    return;
+  TRegistry registry;
+  for (auto _ : aState)
+    benchmark::DoNotOptimize(
+        registry.OpenKey(QStringLiteral("\\Software\\Melodra\\Application 20000"), true));
+  qunsetenv("MELODRA_HOME");
+}
+
 // The applications are the subkeys of one key.
 void BM_SubkeyNames(benchmark::State &aState) {
   QTemporaryDir home;
@@ -104,6 +118,7 @@ void BM_SubkeyNames(benchmark::State &aState) {
 BENCHMARK(BM_ParseSections)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadValue)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_WriteThenRead)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenForWriting)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SubkeyNames)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

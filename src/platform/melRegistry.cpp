@@ -174,10 +174,12 @@ bool TRegistry::OpenKey(const QString &aKey, bool aCanCreate) {
   CloseKey();
   if (!CanWriteFile())
     return false;
-  tRegistryFileC file = *LoadFile();
-  if (!file.KeyExists(aKey)) {
+  // Only a key to create needs a copy of the parsed file.
+  const auto loaded = LoadFile();
+  if (!loaded->KeyExists(aKey)) {
     if (!aCanCreate || !aKey.isValidUtf16())
       return false;
+    tRegistryFileC file = *loaded;
     file.AddSection(aKey);
     try {
       SaveFile(std::move(file));
