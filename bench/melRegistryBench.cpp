@@ -39,6 +39,21 @@ void BM_ParseSections(benchmark::State &aState) {
   aState.counters["sections"] = cSections;
 }
 
+// One binary value of as many continuation lines as the large file has
+// sections.
+void BM_ParseLongBinary(benchmark::State &aState) {
+  QString text = QStringLiteral("Windows Registry Editor Version 5.00\n\n"
+                                "[HKEY_LOCAL_MACHINE\\Software\\Melodra]\n\"Blob\"=hex:00,\\\n");
+  for (int i = 0; i < cSections; ++i)
+    text += QStringLiteral("  00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,\\\n");
+  text += QStringLiteral("  ff\n");
+  for (auto _ : aState) {
+    const tRegistryFileC file = tRegistryFileC::Parse(text);
+    benchmark::DoNotOptimize(file.mProblemLine);
+  }
+  aState.counters["lines"] = cSections;
+}
+
 bool WriteLargeFile(benchmark::State &aState) {
   QFile file(TRegistry::FilePath());
   if (!file.open(QIODevice::WriteOnly)) {
@@ -116,6 +131,7 @@ void BM_SubkeyNames(benchmark::State &aState) {
 } // namespace
 
 BENCHMARK(BM_ParseSections)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ParseLongBinary)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadValue)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_WriteThenRead)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_OpenForWriting)->Unit(benchmark::kMicrosecond);
