@@ -11,9 +11,9 @@
 // last equal key, stored text keys are trimmed, and case folding covers the
 // ASCII letters only.
 
-// The first growth of a list; an empty list holds no storage, since a
-// catalog has many small lists.
-inline constexpr int cListInitialCapacity = 4;
+// The first growth of a list, doubled from there; an empty list holds no
+// storage, since a catalog has many lists of one or two entries.
+inline constexpr int cListInitialCapacity = 1;
 
 // Compares with the letters a-z taken as A-Z; every other character by code.
 int CompareTextAsciiCase(const QString &aLeft, const QString &aRight);

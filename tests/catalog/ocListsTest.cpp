@@ -89,7 +89,7 @@ TEST(IntegerListTest, StorageGrowsWithTheListAndGoesWithClear) {
   list.SetSorted(false);
   EXPECT_EQ(list.Capacity(), 0);
   std::vector<int> values(40);
-  const int expected[] = {4, 4, 4, 4, 8, 8, 8, 8, 16};
+  const int expected[] = {1, 2, 4, 4, 8, 8, 8, 8, 16};
   for (int i = 0; i < 33; ++i) {
     list.Add(100 - i, &values[size_t(i)]);
     if (i < 9) {
