@@ -10,6 +10,7 @@
 #include <cstring>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -139,9 +140,62 @@ bool PrepareForLatin1(pugi::xml_node aTop) {
   return true;
 }
 
+// A carriage return in text must go to the file as a reference: raw, the
+// next read takes it for a line end. The serializer writes text as it is, so
+// such returns pass through it as U+FFFE, which no text holds by then (it is
+// left out before). Nothing is marked when a name holds that character.
+const std::string cReturnMark = "\xEF\xBF\xBE";
+const char cReturnReference[] = "&#xD;";
+
+void ReplaceAll(std::string &aText, const std::string &aFrom, const std::string &aTo) {
+  for (size_t at = aText.find(aFrom); at != std::string::npos;
+       at = aText.find(aFrom, at + aTo.size()))
+    aText.replace(at, aFrom.size(), aTo);
+}
+
+bool HoldsReturnMark(const char *aText) {
+  return std::strstr(aText, cReturnMark.c_str()) != nullptr;
+}
+
+std::vector<pugi::xml_node> MarkCarriageReturns(pugi::xml_node aTop) {
+  std::vector<pugi::xml_node> marked;
+  for (pugi::xml_node node = aTop.first_child(); node;) {
+    if (HoldsReturnMark(node.name()))
+      return {};
+    for (const pugi::xml_attribute attribute : node.attributes()) {
+      if (HoldsReturnMark(attribute.name()))
+        return {};
+    }
+    if (node.type() == pugi::node_pcdata && std::strchr(node.value(), '\r'))
+      marked.push_back(node);
+    if (node.first_child()) {
+      node = node.first_child();
+      continue;
+    }
+    while (node != aTop && !node.next_sibling())
+      node = node.parent();
+    node = node == aTop ? pugi::xml_node() : node.next_sibling();
+  }
+  for (pugi::xml_node node : marked) {
+    std::string value = node.value();
+    ReplaceAll(value, "\r", cReturnMark);
+    node.set_value(value.c_str());
+  }
+  return marked;
+}
+
+void RestoreCarriageReturns(const std::vector<pugi::xml_node> &aMarked) {
+  for (pugi::xml_node node : aMarked) {
+    std::string value = node.value();
+    ReplaceAll(value, cReturnMark, "\r");
+    node.set_value(value.c_str());
+  }
+}
+
 // UTF-8 to Latin-1; every code point above U+00FF becomes a hexadecimal
-// character reference. The input is the parser's own output, valid UTF-8.
-QByteArray Utf8ToLatin1WithReferences(const std::string &aText) {
+// character reference, and with aReturnsMarked U+FFFE the reference of a
+// carriage return. The input is the parser's own output, valid UTF-8.
+QByteArray Utf8ToLatin1WithReferences(const std::string &aText, bool aReturnsMarked) {
   QByteArray out;
   out.reserve(qsizetype(aText.size()));
   const auto *c = reinterpret_cast<const unsigned char *>(aText.data());
@@ -161,6 +215,8 @@ QByteArray Utf8ToLatin1WithReferences(const std::string &aText) {
     c += length;
     if (code <= 0xFF) {
       out += char(code);
+    } else if (code == 0xFFFE && aReturnsMarked) {
+      out += cReturnReference;
     } else {
       const int size = std::snprintf(reference, sizeof reference, "&#x%X;", unsigned(code));
       out.append(reference, size);
@@ -221,7 +277,9 @@ void tCatalogDocumentC::Save() {
   std::ostringstream out;
   DropNonXmlCharacters(mDocument);
   const bool latin1 = PrepareForLatin1(mDocument);
+  const std::vector<pugi::xml_node> marked = MarkCarriageReturns(mDocument);
   mDocument.save(out, "\t", pugi::format_indent | pugi::format_no_declaration, pugi::encoding_utf8);
+  RestoreCarriageReturns(marked);
   std::string text = out.str();
   // A reference beyond Unicode (&#x110000;) leaves bytes that are no UTF-8;
   // they are written as the readers see them, replacement characters.
@@ -229,11 +287,13 @@ void tCatalogDocumentC::Save() {
     text = QString::fromUtf8(text.data(), qsizetype(text.size())).toStdString();
   if (latin1) {
     SaveCatalogFile(mFileName, "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n" +
-                                   Utf8ToLatin1WithReferences(text));
+                                   Utf8ToLatin1WithReferences(text, !marked.empty()));
     return;
   }
   // Names or comments beyond Latin-1: the file is written in UTF-8 instead,
   // which every reader of catalogs takes, rather than losing them.
+  if (!marked.empty())
+    ReplaceAll(text, cReturnMark, cReturnReference);
   SaveCatalogFile(mFileName, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" +
                                  QByteArray(text.data(), qsizetype(text.size())));
 }

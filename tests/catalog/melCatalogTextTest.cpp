@@ -195,6 +195,46 @@ TEST_F(CatalogTextTest, ReferencesBeyondUnicodeReadTheSameAfterASave) {
   }
 }
 
+TEST_F(CatalogTextTest, LineEndsWrittenAsReferencesSurviveSaves) {
+  // A raw carriage return in text is read back as a line feed, so one that
+  // came from a reference must go back as a reference.
+  struct tCase {
+    const char *mName;
+    QByteArray mEpisode; // the File element as the file holds it
+    const char *mURL;    // as every reader gives it
+    QByteArray mHeader = cHeader;
+  };
+  const tCase cases[] = {
+      {"carriage return in text",
+       "<File name=\"E\"><Artist>a&#13;b</Artist><URL>u&#xD;v</URL></File>", "u\rv"},
+      {"both line ends in text and a name",
+       "<File name=\"E&#13;&#10;F\"><Artist>a&#13;&#10;b</Artist><URL>u\nv&#13;w</URL></File>",
+       "u\nv\rw"},
+      {"beside text beyond Latin-1",
+       "<File name=\"E\"><Artist>&#x65E5;&#13;b</Artist><URL>&#x1D11E;&#13;x</URL></File>",
+       "\xf0\x9d\x84\x9e\rx"},
+      {"in a file saved as UTF-8 for its comment",
+       "<File name=\"E\"><!-- \xe6\x97\xa5 --><URL>u&#13;v</URL></File>", "u\rv",
+       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"},
+  };
+  for (const tCase &c : cases) {
+    WriteFile(CatalogFile(), c.mHeader +
+                                 "<Catalog><Category name=\"G\"><Category name=\"C\">"
+                                 "<Category name=\"S\">" +
+                                 c.mEpisode + "</Category></Category></Category></Catalog>\n");
+    const auto before = Episodes(CatalogFile());
+    ASSERT_EQ(before.size(), 1u) << c.mName;
+    EXPECT_EQ(before.begin()->second[2], QString::fromUtf8(c.mURL)) << c.mName;
+    for (int i = 0; i < 2; ++i) {
+      tCatalogDocumentC(CatalogFile()).Save();
+      EXPECT_EQ(Episodes(CatalogFile()), before) << c.mName << " save " << i + 1;
+    }
+    // The status writer still finds the episode by the URL the tree gave.
+    UpdateEpisodeStatusInFile(CatalogFile(), QString::fromUtf8(c.mURL), esPaused);
+    EXPECT_EQ(Episodes(CatalogFile()).begin()->second[3], QString::number(esPaused)) << c.mName;
+  }
+}
+
 // Whether a strict XML 1.0 reader takes the file.
 QString XmlError(const QByteArray &aData) {
   QXmlStreamReader reader(aData);
