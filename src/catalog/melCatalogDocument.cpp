@@ -6,10 +6,12 @@
 #include <QFile>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -140,34 +142,41 @@ bool PrepareForLatin1(pugi::xml_node aTop) {
   return true;
 }
 
-// A carriage return in text must go to the file as a reference: raw, the
-// next read takes it for a line end. The serializer writes text as it is, so
-// such returns pass through it as U+FFFE, which no text holds by then (it is
-// left out before). Nothing is marked when a name holds that character.
-const std::string cReturnMark = "\xEF\xBF\xBE";
-const char cReturnReference[] = "&#xD;";
+// Text the next read would not take as it stands must go to the file as
+// references: a raw carriage return reads as a line end, and text of white
+// space alone between other nodes is dropped. The serializer writes text as
+// it is, so each such character passes through it behind U+FFFF, which no
+// text holds by then (it is left out before). Nothing is marked when a name
+// holds that character.
+const std::string cReferenceMark = "\xEF\xBF\xBF";
 
-void ReplaceAll(std::string &aText, const std::string &aFrom, const std::string &aTo) {
-  for (size_t at = aText.find(aFrom); at != std::string::npos;
-       at = aText.find(aFrom, at + aTo.size()))
-    aText.replace(at, aFrom.size(), aTo);
+bool HoldsReferenceMark(const char *aText) {
+  return std::strstr(aText, cReferenceMark.c_str()) != nullptr;
 }
 
-bool HoldsReturnMark(const char *aText) {
-  return std::strstr(aText, cReturnMark.c_str()) != nullptr;
+bool IsXmlSpace(char aChar) {
+  return aChar == ' ' || aChar == '\t' || aChar == '\n' || aChar == '\r';
 }
 
-std::vector<pugi::xml_node> MarkCarriageReturns(pugi::xml_node aTop) {
-  std::vector<pugi::xml_node> marked;
+bool IsAllSpace(const std::string &aText) {
+  return !aText.empty() && std::all_of(aText.begin(), aText.end(), IsXmlSpace);
+}
+
+// The text nodes marked, with their values before.
+using tMarkedTextC = std::vector<std::pair<pugi::xml_node, std::string>>;
+
+tMarkedTextC MarkForReferences(pugi::xml_node aTop) {
+  tMarkedTextC marked;
   for (pugi::xml_node node = aTop.first_child(); node;) {
-    if (HoldsReturnMark(node.name()))
+    if (HoldsReferenceMark(node.name()))
       return {};
     for (const pugi::xml_attribute attribute : node.attributes()) {
-      if (HoldsReturnMark(attribute.name()))
+      if (HoldsReferenceMark(attribute.name()))
         return {};
     }
-    if (node.type() == pugi::node_pcdata && std::strchr(node.value(), '\r'))
-      marked.push_back(node);
+    if (node.type() == pugi::node_pcdata &&
+        (std::strchr(node.value(), '\r') || IsAllSpace(node.value())))
+      marked.emplace_back(node, node.value());
     if (node.first_child()) {
       node = node.first_child();
       continue;
@@ -176,31 +185,54 @@ std::vector<pugi::xml_node> MarkCarriageReturns(pugi::xml_node aTop) {
       node = node.parent();
     node = node == aTop ? pugi::xml_node() : node.next_sibling();
   }
-  for (pugi::xml_node node : marked) {
-    std::string value = node.value();
-    ReplaceAll(value, "\r", cReturnMark);
-    node.set_value(value.c_str());
+  for (const auto &[node, value] : marked) {
+    const bool allSpace = IsAllSpace(value);
+    std::string text;
+    for (const char c : value) {
+      if (allSpace || c == '\r')
+        text += cReferenceMark;
+      text += c;
+    }
+    pugi::xml_node(node).set_value(text.c_str());
   }
   return marked;
 }
 
-void RestoreCarriageReturns(const std::vector<pugi::xml_node> &aMarked) {
-  for (pugi::xml_node node : aMarked) {
-    std::string value = node.value();
-    ReplaceAll(value, cReturnMark, "\r");
-    node.set_value(value.c_str());
+void RestoreMarkedText(const tMarkedTextC &aMarked) {
+  for (const auto &[node, value] : aMarked)
+    pugi::xml_node(node).set_value(value.c_str());
+}
+
+std::string Reference(uint32_t aCode) {
+  char reference[16];
+  return std::string(reference,
+                     size_t(std::snprintf(reference, sizeof reference, "&#x%X;", unsigned(aCode))));
+}
+
+// The marked characters of UTF-8 text as references.
+std::string WithMarkedAsReferences(const std::string &aText) {
+  std::string out;
+  out.reserve(aText.size());
+  for (size_t at = 0; at < aText.size();) {
+    if (at + cReferenceMark.size() < aText.size() &&
+        aText.compare(at, cReferenceMark.size(), cReferenceMark) == 0) {
+      out += Reference(uchar(aText[at + cReferenceMark.size()]));
+      at += cReferenceMark.size() + 1;
+      continue;
+    }
+    out += aText[at++];
   }
+  return out;
 }
 
 // UTF-8 to Latin-1; every code point above U+00FF becomes a hexadecimal
-// character reference, and with aReturnsMarked U+FFFE the reference of a
-// carriage return. The input is the parser's own output, valid UTF-8.
-QByteArray Utf8ToLatin1WithReferences(const std::string &aText, bool aReturnsMarked) {
+// character reference, and with aMarked the character behind U+FFFF too.
+// The input is the parser's own output, valid UTF-8.
+QByteArray Utf8ToLatin1WithReferences(const std::string &aText, bool aMarked) {
   QByteArray out;
   out.reserve(qsizetype(aText.size()));
   const auto *c = reinterpret_cast<const unsigned char *>(aText.data());
   const auto *end = c + aText.size();
-  char reference[16];
   while (c < end) {
     if (*c < 0x80) {
       out += char(*c++);
@@ -215,11 +247,10 @@ QByteArray Utf8ToLatin1WithReferences(const std::string &aText, bool aReturnsMar
     c += length;
     if (code <= 0xFF) {
       out += char(code);
-    } else if (code == 0xFFFE && aReturnsMarked) {
-      out += cReturnReference;
+    } else if (code == 0xFFFF && aMarked && c < end) {
+      out += Reference(*c++);
     } else {
-      const int size = std::snprintf(reference, sizeof reference, "&#x%X;", unsigned(code));
-      out.append(reference, size);
+      out += Reference(code);
     }
   }
   return out;
@@ -277,9 +308,9 @@ void tCatalogDocumentC::Save() {
   std::ostringstream out;
   DropNonXmlCharacters(mDocument);
   const bool latin1 = PrepareForLatin1(mDocument);
-  const std::vector<pugi::xml_node> marked = MarkCarriageReturns(mDocument);
+  const tMarkedTextC marked = MarkForReferences(mDocument);
   mDocument.save(out, "\t", pugi::format_indent | pugi::format_no_declaration, pugi::encoding_utf8);
-  RestoreCarriageReturns(marked);
+  RestoreMarkedText(marked);
   std::string text = out.str();
   // A reference beyond Unicode (&#x110000;) leaves bytes that are no UTF-8;
   // they are written as the readers see them, replacement characters.
@@ -293,7 +324,7 @@ void tCatalogDocumentC::Save() {
   // Names or comments beyond Latin-1: the file is written in UTF-8 instead,
   // which every reader of catalogs takes, rather than losing them.
   if (!marked.empty())
-    ReplaceAll(text, cReturnMark, cReturnReference);
+    text = WithMarkedAsReferences(text);
   SaveCatalogFile(mFileName, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" +
                                  QByteArray(text.data(), qsizetype(text.size())));
 }

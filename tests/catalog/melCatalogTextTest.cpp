@@ -195,9 +195,10 @@ TEST_F(CatalogTextTest, ReferencesBeyondUnicodeReadTheSameAfterASave) {
   }
 }
 
-TEST_F(CatalogTextTest, LineEndsWrittenAsReferencesSurviveSaves) {
-  // A raw carriage return in text is read back as a line feed, so one that
-  // came from a reference must go back as a reference.
+TEST_F(CatalogTextTest, LineEndsAndSpacesWrittenAsReferencesSurviveSaves) {
+  // A raw carriage return in text is read back as a line feed, and white
+  // space alone between other nodes is dropped, so such text that came from
+  // references must go back as references.
   struct tCase {
     const char *mName;
     QByteArray mEpisode; // the File element as the file holds it
@@ -213,8 +214,12 @@ TEST_F(CatalogTextTest, LineEndsWrittenAsReferencesSurviveSaves) {
       {"beside text beyond Latin-1",
        "<File name=\"E\"><Artist>&#x65E5;&#13;b</Artist><URL>&#x1D11E;&#13;x</URL></File>",
        "\xf0\x9d\x84\x9e\rx"},
+      {"white space alone between other nodes",
+       "<File name=\"E\"><URL><![CDATA[u]]>&#9;<![CDATA[v]]><?p q?>&#10;&#32;<!-- c -->w</URL>"
+       "</File>",
+       "u\tv\n w"},
       {"in a file saved as UTF-8 for its comment",
-       "<File name=\"E\"><!-- \xe6\x97\xa5 --><URL>u&#13;v</URL></File>", "u\rv",
+       "<File name=\"E\"><!-- \xe6\x97\xa5 --><URL>u&#13;v<!-- c -->&#32;w</URL></File>", "u\rv w",
        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"},
   };
   for (const tCase &c : cases) {
