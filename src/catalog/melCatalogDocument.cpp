@@ -4,7 +4,6 @@
 #include "melCatalogFile.h"
 
 #include <QFile>
-#include <QStringDecoder>
 
 #include <algorithm>
 #include <cstdio>
@@ -34,11 +33,38 @@ bool LooksWide(const QByteArray &aData) {
          byte(0) == 0 || byte(1) == 0;
 }
 
-bool IsValidUtf8(const QByteArray &aData) {
-  QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-  // The decoding runs when its result is taken.
-  const QString text = decoder.decode(aData);
-  return !decoder.hasError();
+// Strict: no overlong forms, surrogates or code points beyond U+10FFFF, as
+// the readers decode it.
+bool IsValidUtf8(const char *aData, size_t aSize) {
+  const auto *c = reinterpret_cast<const unsigned char *>(aData);
+  const auto *end = c + aSize;
+  while (c < end) {
+    if (*c < 0x80) {
+      ++c;
+      continue;
+    }
+    // The length of the sequence from its lead byte, and the least code
+    // point that needs that length.
+    const int length = (*c & 0xE0) == 0xC0   ? 2
+                       : (*c & 0xF0) == 0xE0 ? 3
+                       : (*c & 0xF8) == 0xF0 ? 4
+                                             : 0;
+    if (length == 0)
+      return false;
+    const uint32_t least = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
+    uint32_t code = *c & (0x7F >> length);
+    if (end - c < length)
+      return false;
+    for (int i = 1; i < length; ++i) {
+      if ((c[i] & 0xC0) != 0x80)
+        return false;
+      code = (code << 6) | (c[i] & 0x3F);
+    }
+    if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+      return false;
+    c += length;
+  }
+  return true;
 }
 
 int LineAt(const QByteArray &aData, qsizetype aOffset) {
@@ -235,7 +261,10 @@ QByteArray Utf8ToLatin1WithReferences(const std::string &aText, bool aMarked) {
   const auto *end = c + aText.size();
   while (c < end) {
     if (*c < 0x80) {
-      out += char(*c++);
+      const auto *run = c;
+      while (c < end && *c < 0x80)
+        ++c;
+      out.append(reinterpret_cast<const char *>(run), c - run);
       continue;
     }
     int length = *c >= 0xF0 ? 4 : *c >= 0xE0 ? 3 : 2;
@@ -270,7 +299,8 @@ void ParseCatalogXml(pugi::xml_document &aDocument, const QByteArray &aData, con
                      unsigned aOptions) {
   // A file that is neither declared Latin-1 nor valid UTF-8 is Latin-1 in
   // practice; read as UTF-8 its other bytes would be lost.
-  const bool latin1 = DeclaresLatin1(aData) || (!LooksWide(aData) && !IsValidUtf8(aData));
+  const bool latin1 = DeclaresLatin1(aData) ||
+                      (!LooksWide(aData) && !IsValidUtf8(aData.constData(), size_t(aData.size())));
   const pugi::xml_encoding encoding = latin1 ? pugi::encoding_latin1 : pugi::encoding_auto;
   const pugi::xml_parse_result result =
       aDocument.load_buffer(aData.constData(), size_t(aData.size()), aOptions, encoding);
@@ -314,7 +344,7 @@ void tCatalogDocumentC::Save() {
   std::string text = out.str();
   // A reference beyond Unicode (&#x110000;) leaves bytes that are no UTF-8;
   // they are written as the readers see them, replacement characters.
-  if (!IsValidUtf8(QByteArray::fromRawData(text.data(), qsizetype(text.size()))))
+  if (!IsValidUtf8(text.data(), text.size()))
     text = QString::fromUtf8(text.data(), qsizetype(text.size())).toStdString();
   if (latin1) {
     SaveCatalogFile(mFileName, "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n" +

@@ -329,6 +329,10 @@ TEST_F(CatalogTextTest, UndeclaredFilesThatAreNotUtf8ReadAsLatin1) {
        "e",
        "Renée"},
       {"declared Latin-1", cHeader, "Ren\xc3\xa9", "RenÃ©"},
+      // Byte runs shaped like UTF-8 that UTF-8 does not allow.
+      {"an encoded surrogate", "", "a\xed\xa0\x80", "a\xc3\xad\xc2\xa0\xc2\x80"},
+      {"an overlong slash", "", "a\xc0\xaf", "a\xc3\x80\xc2\xaf"},
+      {"beyond U+10FFFF", "", "a\xf4\x90\x80\x80", "a\xc3\xb4\xc2\x90\xc2\x80\xc2\x80"},
   };
   for (const tCase &c : cases) {
     WriteFile(CatalogFile(), c.mPrologue +
