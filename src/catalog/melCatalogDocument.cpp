@@ -33,40 +33,6 @@ bool LooksWide(const QByteArray &aData) {
          byte(0) == 0 || byte(1) == 0;
 }
 
-// Strict: no overlong forms, surrogates or code points beyond U+10FFFF, as
-// the readers decode it.
-bool IsValidUtf8(const char *aData, size_t aSize) {
-  const auto *c = reinterpret_cast<const unsigned char *>(aData);
-  const auto *end = c + aSize;
-  while (c < end) {
-    if (*c < 0x80) {
-      ++c;
-      continue;
-    }
-    // The length of the sequence from its lead byte, and the least code
-    // point that needs that length.
-    const int length = (*c & 0xE0) == 0xC0   ? 2
-                       : (*c & 0xF0) == 0xE0 ? 3
-                       : (*c & 0xF8) == 0xF0 ? 4
-                                             : 0;
-    if (length == 0)
-      return false;
-    const uint32_t least = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
-    uint32_t code = *c & (0x7F >> length);
-    if (end - c < length)
-      return false;
-    for (int i = 1; i < length; ++i) {
-      if ((c[i] & 0xC0) != 0x80)
-        return false;
-      code = (code << 6) | (c[i] & 0x3F);
-    }
-    if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-      return false;
-    c += length;
-  }
-  return true;
-}
-
 int LineAt(const QByteArray &aData, qsizetype aOffset) {
   return int(QByteArrayView(aData.constData(), std::min(aOffset, aData.size())).count('\n')) + 1;
 }
@@ -286,6 +252,38 @@ QByteArray Utf8ToLatin1WithReferences(const std::string &aText, bool aMarked) {
 }
 
 } // namespace
+
+bool IsValidUtf8(const char *aData, size_t aSize) {
+  const auto *c = reinterpret_cast<const unsigned char *>(aData);
+  const auto *end = c + aSize;
+  while (c < end) {
+    if (*c < 0x80) {
+      ++c;
+      continue;
+    }
+    // The length of the sequence from its lead byte, and the least code
+    // point that needs that length.
+    const int length = (*c & 0xE0) == 0xC0   ? 2
+                       : (*c & 0xF0) == 0xE0 ? 3
+                       : (*c & 0xF8) == 0xF0 ? 4
+                                             : 0;
+    if (length == 0)
+      return false;
+    const uint32_t least = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
+    uint32_t code = *c & (0x7F >> length);
+    if (end - c < length)
+      return false;
+    for (int i = 1; i < length; ++i) {
+      if ((c[i] & 0xC0) != 0x80)
+        return false;
+      code = (code << 6) | (c[i] & 0x3F);
+    }
+    if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+      return false;
+    c += length;
+  }
+  return true;
+}
 
 bool HasNonXmlCharacter(const char *aUtf8) {
   for (const auto *c = reinterpret_cast<const unsigned char *>(aUtf8); *c; ++c) {

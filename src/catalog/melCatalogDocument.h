@@ -51,3 +51,6 @@ bool HasElementChild(const pugi::xml_node &aElement);
 // are left out, as a save leaves them out of the file.
 QString Utf8Text(const char *aText);
 bool HasNonXmlCharacter(const char *aUtf8);
+// Strict UTF-8: no overlong forms, surrogates or code points beyond
+// U+10FFFF, as the readers decode it.
+bool IsValidUtf8(const char *aData, size_t aSize);

@@ -37,15 +37,22 @@ QString ItemText(const pugi::xml_node &aItem, const char *aName) {
   return ItemElementText(element);
 }
 
+// Whether the bytes alone decide what a name reads as: UTF-8 throughout,
+// with no character that the readers leave out.
+bool ReadsAsItsBytes(const char *aText) {
+  return !HasNonXmlCharacter(aText) && IsValidUtf8(aText, std::strlen(aText));
+}
+
 // The first child named aName, the name read as every reader reads it; a
 // child without a name is never a match.
 pugi::xml_node FindNamed(const pugi::xml_node &aParent, const QString &aName) {
   const QByteArray name = aName.toUtf8();
   for (const pugi::xml_node child : aParent.children()) {
     const pugi::xml_attribute attribute = child.attribute("name");
-    if (attribute &&
-        (std::strcmp(attribute.value(), name.constData()) == 0 ||
-         (HasNonXmlCharacter(attribute.value()) && Utf8Text(attribute.value()) == aName)))
+    if (!attribute)
+      continue;
+    if (std::strcmp(attribute.value(), name.constData()) == 0 ||
+        (!ReadsAsItsBytes(attribute.value()) && Utf8Text(attribute.value()) == aName))
       return child;
   }
   return {};

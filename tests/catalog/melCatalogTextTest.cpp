@@ -296,6 +296,28 @@ TEST_F(CatalogTextTest, CharactersXmlCannotHoldAreLeftOutByReadersAndWriter) {
   EXPECT_EQ(episodes.begin()->second[2], QStringLiteral("http://store/e.mov"));
 }
 
+TEST_F(CatalogTextTest, StoreNamesMatchTheCatalogsAsTheReadersSeeThem) {
+  // The catalog's own names hold bytes that are no UTF-8 (a reference beyond
+  // Unicode) or characters XML cannot hold; the store sends the same names.
+  for (const char *name : {"&#x110000;", "&#x65E5fd;", "&#x1;"}) {
+    const QByteArray n = name;
+    WriteFile(CatalogFile(), cHeader + "<Catalog><Category name=\"G" + n + "\"><Category name=\"C" +
+                                 n + "\"><Category name=\"S" + n + "\"><File name=\"E" + n +
+                                 "\"><URL>u</URL></File></Category></Category></Category>"
+                                 "</Catalog>\n");
+    const QByteArray store = "<Store><Group><Item><Instrument>G" + n + "</Instrument><Category>C" +
+                             n + "</Category><Sub-Category>S" + n + "</Sub-Category><Filename>E" +
+                             n +
+                             ".mov</Filename><FileType>Movie</FileType><Artist>A</Artist>"
+                             "<Level>1</Level><Link>u</Link></Item></Group></Store>";
+    const int elements = CountElements(CatalogFile());
+    ImportStoreCatalog([&store] { return std::optional<QByteArray>(store); });
+    EXPECT_EQ(CountElements(CatalogFile()), elements) << name << "\n"
+                                                      << ReadFile(CatalogFile()).constData();
+    EXPECT_EQ(Episodes(CatalogFile()).size(), 1u) << name;
+  }
+}
+
 TEST_F(CatalogTextTest, CommentsInstructionsAndTheDocumentTypeAreKept) {
   WriteFile(CatalogFile(), cHeader + "<!DOCTYPE Catalog>\n<?editor keep?>\n"
                                      "<Catalog version=\"1.0\"><!-- bought in 2025 -->"
