@@ -5,7 +5,6 @@
 
 #include <QFile>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <sstream>
@@ -150,8 +149,11 @@ bool IsXmlSpace(char aChar) {
   return aChar == ' ' || aChar == '\t' || aChar == '\n' || aChar == '\r';
 }
 
-bool IsAllSpace(const std::string &aText) {
-  return !aText.empty() && std::all_of(aText.begin(), aText.end(), IsXmlSpace);
+bool IsAllSpace(const char *aText) {
+  const char *c = aText;
+  while (IsXmlSpace(*c))
+    ++c;
+  return *c == 0 && c != aText;
 }
 
 // The text nodes marked, with their values before.
@@ -178,7 +180,7 @@ tMarkedTextC MarkForReferences(pugi::xml_node aTop) {
     node = node == aTop ? pugi::xml_node() : node.next_sibling();
   }
   for (const auto &[node, value] : marked) {
-    const bool allSpace = IsAllSpace(value);
+    const bool allSpace = IsAllSpace(value.c_str());
     std::string text;
     for (const char c : value) {
       if (allSpace || c == '\r')
