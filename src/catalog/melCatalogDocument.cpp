@@ -61,13 +61,32 @@ std::string WithoutNonXmlCharacters(const char *aUtf8) {
   return text;
 }
 
+// In a name such a character becomes "_": a name the readers know holds
+// none, so the reading stays, and the name is XML again.
+std::string NameWithoutNonXmlCharacters(const char *aUtf8) {
+  std::string name;
+  for (const auto *c = reinterpret_cast<const unsigned char *>(aUtf8); *c;) {
+    if (const int length = NonXmlLength(c)) {
+      c += length;
+      name += '_';
+      continue;
+    }
+    name += char(*c++);
+  }
+  return name;
+}
+
 void DropNonXmlCharacters(pugi::xml_node aTop) {
   for (pugi::xml_node node = aTop.first_child(); node;) {
     if (HasNonXmlCharacter(node.value()))
       node.set_value(WithoutNonXmlCharacters(node.value()).c_str());
+    if (HasNonXmlCharacter(node.name()))
+      node.set_name(NameWithoutNonXmlCharacters(node.name()).c_str());
     for (pugi::xml_attribute attribute : node.attributes()) {
       if (HasNonXmlCharacter(attribute.value()))
         attribute.set_value(WithoutNonXmlCharacters(attribute.value()).c_str());
+      if (HasNonXmlCharacter(attribute.name()))
+        attribute.set_name(NameWithoutNonXmlCharacters(attribute.name()).c_str());
     }
     if (node.first_child()) {
       node = node.first_child();

@@ -262,6 +262,13 @@ TEST_F(CatalogTextTest, CharactersXmlCannotHoldAreLeftOutByReadersAndWriter) {
        "<File name=\"E\x07\"><!-- \x1b --><URL>u\x02</URL><Status>Error</Status></File>", "u"},
       {"noncharacters",
        "<File name=\"&#xFFFE;E\"><URL>&#xFFFF;u</URL><Status>Error</Status></File>", "u"},
+      // Found by fuzzing: a noncharacter in a name stopped the save from
+      // keeping text that is blank once its control character goes.
+      {"a noncharacter in a name, text blank without its control character",
+       "<File name=\"E\"><URL>u<x nam\xef\xbf\xbf"
+       "e=\"1\">  \x1d  </x>v</URL>"
+       "<Status>Error</Status></File>",
+       "u    v"},
   };
   for (const tCase &c : cases) {
     WriteFile(CatalogFile(), cHeader +
