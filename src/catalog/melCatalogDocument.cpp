@@ -49,11 +49,15 @@ int NonXmlLength(const unsigned char *aUtf8) {
   return 0;
 }
 
-std::string WithoutNonXmlCharacters(const char *aUtf8) {
+// Without those characters; in a name each becomes "_" instead: a name the
+// readers know holds none, so the reading stays, and the name is XML again.
+std::string WithoutNonXmlCharacters(const char *aUtf8, bool aInName = false) {
   std::string text;
   for (const auto *c = reinterpret_cast<const unsigned char *>(aUtf8); *c;) {
     if (const int length = NonXmlLength(c)) {
       c += length;
+      if (aInName)
+        text += '_';
       continue;
     }
     text += char(*c++);
@@ -61,19 +65,14 @@ std::string WithoutNonXmlCharacters(const char *aUtf8) {
   return text;
 }
 
-// In a name such a character becomes "_": a name the readers know holds
-// none, so the reading stays, and the name is XML again.
-std::string NameWithoutNonXmlCharacters(const char *aUtf8) {
-  std::string name;
-  for (const auto *c = reinterpret_cast<const unsigned char *>(aUtf8); *c;) {
-    if (const int length = NonXmlLength(c)) {
-      c += length;
-      name += '_';
-      continue;
-    }
-    name += char(*c++);
-  }
-  return name;
+// The node after aNode in document order below aTop, its children first;
+// none at the end. Walks need no recursion: a catalog may nest deeply.
+pugi::xml_node NextInDocument(pugi::xml_node aNode, const pugi::xml_node &aTop) {
+  if (aNode.first_child())
+    return aNode.first_child();
+  while (aNode != aTop && !aNode.next_sibling())
+    aNode = aNode.parent();
+  return aNode == aTop ? pugi::xml_node() : aNode.next_sibling();
 }
 
 void DropNonXmlCharacters(pugi::xml_node aTop) {
@@ -81,20 +80,14 @@ void DropNonXmlCharacters(pugi::xml_node aTop) {
     if (HasNonXmlCharacter(node.value()))
       node.set_value(WithoutNonXmlCharacters(node.value()).c_str());
     if (HasNonXmlCharacter(node.name()))
-      node.set_name(NameWithoutNonXmlCharacters(node.name()).c_str());
+      node.set_name(WithoutNonXmlCharacters(node.name(), true).c_str());
     for (pugi::xml_attribute attribute : node.attributes()) {
       if (HasNonXmlCharacter(attribute.value()))
         attribute.set_value(WithoutNonXmlCharacters(attribute.value()).c_str());
       if (HasNonXmlCharacter(attribute.name()))
-        attribute.set_name(NameWithoutNonXmlCharacters(attribute.name()).c_str());
+        attribute.set_name(WithoutNonXmlCharacters(attribute.name(), true).c_str());
     }
-    if (node.first_child()) {
-      node = node.first_child();
-      continue;
-    }
-    while (node != aTop && !node.next_sibling())
-      node = node.parent();
-    node = node == aTop ? pugi::xml_node() : node.next_sibling();
+    node = NextInDocument(node, aTop);
   }
 }
 
@@ -141,13 +134,7 @@ bool PrepareForLatin1(pugi::xml_node aTop) {
       break;
     default: break;
     }
-    if (node.first_child()) {
-      node = node.first_child();
-      continue;
-    }
-    while (node != aTop && !node.next_sibling())
-      node = node.parent();
-    node = node == aTop ? pugi::xml_node() : node.next_sibling();
+    node = NextInDocument(node, aTop);
   }
   return true;
 }
@@ -156,8 +143,7 @@ bool PrepareForLatin1(pugi::xml_node aTop) {
 // references: a raw carriage return reads as a line end, and text of white
 // space alone between other nodes is dropped. The serializer writes text as
 // it is, so each such character passes through it behind U+FFFF, which no
-// text holds by then (it is left out before). Nothing is marked when a name
-// holds that character.
+// text or name holds by then (it is left out or replaced before).
 const std::string cReferenceMark = "\xEF\xBF\xBF";
 
 bool HoldsReferenceMark(const char *aText) {
@@ -190,13 +176,7 @@ tMarkedTextC MarkForReferences(pugi::xml_node aTop) {
     if (node.type() == pugi::node_pcdata &&
         (std::strchr(node.value(), '\r') || IsAllSpace(node.value())))
       marked.emplace_back(node, node.value());
-    if (node.first_child()) {
-      node = node.first_child();
-      continue;
-    }
-    while (node != aTop && !node.next_sibling())
-      node = node.parent();
-    node = node == aTop ? pugi::xml_node() : node.next_sibling();
+    node = NextInDocument(node, aTop);
   }
   for (const auto &[node, value] : marked) {
     const bool allSpace = IsAllSpace(value.c_str());
