@@ -291,7 +291,8 @@ void TMain::fPlayTimerTimer() {
 
 void TMain::UpdateTimeLabels() {
   TQTMovie *movie = fQTControl ? fQTControl->Movie() : nullptr;
-  if (!movie)
+  // A notice stands for the selected lesson: the movie still closing is not it.
+  if (!movie || !MovieNotice().isEmpty())
     return;
   const double scale = movie->TimeScale() > 0 ? movie->TimeScale() : 1000;
   ui->fProgressLbl->setText(PlayTimeText(qint64(std::nearbyint(double(movie->Time()) / scale))));
@@ -440,6 +441,9 @@ void TMain::ShowTitle(const tFileItemC &aEpisode) {
 }
 
 void TMain::ShowMovieNotice(const QString &aText) {
+  // The times of a movie shown before would pass for this lesson's.
+  ui->fProgressLbl->setText(PlayTimeText(0));
+  ui->fTotalLbl->setText(PlayTimeText(0));
   fQTControl->hide();
   ui->fLogoImg->hide();
   fMovieNoticeLbl->setText(aText);

@@ -264,6 +264,8 @@ TEST_F(PlaybackTest, ALessonWhoseFileIsMissingSaysSoAndPlayPlaysNoOtherLesson) {
     EXPECT_EQ(Movie(), nullptr) << "no other lesson plays in its place";
     EXPECT_EQ(mWindow->PlayState(), TMain::psStopped);
     EXPECT_TRUE(LogMessages().contains(QStringLiteral("Lesson file missing: ") + gone));
+    EXPECT_EQ(mWindow->findChild<QLabel *>(QStringLiteral("fTotalLbl"))->text(),
+              QStringLiteral("00:00"));
   }
   // Another lesson takes the notice away.
   Rows().SelectRow(RowOf(QStringLiteral("Second")));
