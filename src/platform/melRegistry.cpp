@@ -1,12 +1,12 @@
 #include "melRegistry.h"
 
+#include "melAtomicSave.h"
 #include "melRegistryFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <memory>
@@ -111,18 +111,13 @@ void SaveFile(tRegistryFileC aContent) {
     QFile::remove(path + QStringLiteral(".bak"));
     QFile::copy(path, path + QStringLiteral(".bak"));
   }
-  QSaveFile file(path);
-  const QByteArray data = aContent.Serialize().toUtf8();
-  // commit would rename a short file over the old one after a failed
-  // buffered write; the flush tells.
-  if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.flush())
-    throw ERegistryException(
-        QStringLiteral("Cannot write the settings file %1: %2").arg(path, file.errorString()));
   struct stat written {};
-  const bool known = file.handle() >= 0 && ::fstat(file.handle(), &written) == 0;
-  if (!file.commit())
-    throw ERegistryException(
-        QStringLiteral("Cannot write the settings file %1: %2").arg(path, file.errorString()));
+  bool known = false;
+  const QString error = SaveFileAtomically(
+      path, aContent.Serialize().toUtf8(), QStringLiteral("settings file"),
+      [&](int aHandle) { known = aHandle >= 0 && ::fstat(aHandle, &written) == 0; });
+  if (!error.isEmpty())
+    throw ERegistryException(error);
   // What was written reads back as it is, so the next read need not parse it;
   // unless another writer came in between.
   QMutexLocker cacheLock(&fCacheLock);
