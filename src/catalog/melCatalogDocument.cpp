@@ -2,6 +2,7 @@
 
 #include "melCatalog.h"
 #include "melCatalogFile.h"
+#include "melText.h"
 
 #include <QFile>
 
@@ -18,8 +19,8 @@ bool DeclaresLatin1(const QByteArray &aData) {
   if (!aData.startsWith("<?xml"))
     return false;
   const qsizetype end = aData.indexOf("?>");
-  const QByteArray declaration = aData.left(end < 0 ? 0 : end).toLower();
-  return declaration.contains("iso-8859-1") || declaration.contains("latin1");
+  const QByteArrayView declaration = QByteArrayView(aData).first(end < 0 ? 0 : end);
+  return ContainsAsciiCase(declaration, "iso-8859-1") || ContainsAsciiCase(declaration, "latin1");
 }
 
 // Text in UTF-16 or UTF-32 (a byte order mark, or the zero bytes around the

@@ -1,13 +1,10 @@
 #include "melCatalog.h"
+#include "melText.h"
 
 namespace {
 
 inline bool IsAsciiLetter(char16_t aChar) {
   return (aChar >= u'a' && aChar <= u'z') || (aChar >= u'A' && aChar <= u'Z');
-}
-
-inline char16_t UpAscii(char16_t aChar) {
-  return aChar >= u'a' && aChar <= u'z' ? char16_t(aChar - (u'a' - u'A')) : aChar;
 }
 
 constexpr int cPrefetchAhead = 8;
@@ -138,7 +135,7 @@ bool MatchesWord(const QString &aWord, const QString &aText) {
     if (p + wordLength > textLength)
       return false;
     qsizetype i = 0;
-    while (i < wordLength && UpAscii(text[p + i]) == UpAscii(word[i]))
+    while (i < wordLength && FoldAsciiCase(text[p + i]) == FoldAsciiCase(word[i]))
       ++i;
     if (i < wordLength)
       continue;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "melText.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -15,9 +17,6 @@
 // storage, since a catalog has many lists of one or two entries.
 inline constexpr int cListInitialCapacity = 1;
 
-// Compares with the letters a-z taken as A-Z; every other character by code.
-int CompareTextAsciiCase(const QString &aLeft, const QString &aRight);
-bool SameTextAsciiCase(const QString &aLeft, const QString &aRight);
 // Without leading and trailing blanks and control characters.
 QString TrimControl(const QString &aText);
 

@@ -1,5 +1,7 @@
 #include "melRegistryFile.h"
 
+#include "melText.h"
+
 #include <algorithm>
 
 namespace {
@@ -48,11 +50,11 @@ QString UnescapeKey(const QString &aKey) {
   out.reserve(aKey.size());
   for (qsizetype i = 0; i < aKey.size(); ++i) {
     if (aKey[i] == u'%' && i + 2 < aKey.size()) {
-      const QString code = aKey.mid(i + 1, 2).toUpper();
-      const QChar decoded = code == QLatin1String("25")   ? QChar(u'%')
-                            : code == QLatin1String("0A") ? QChar(u'\n')
-                            : code == QLatin1String("0D") ? QChar(u'\r')
-                                                          : QChar();
+      const QString code = aKey.mid(i + 1, 2);
+      const QChar decoded = code == QLatin1String("25")                     ? QChar(u'%')
+                            : SameTextAsciiCase(code, QStringLiteral("0A")) ? QChar(u'\n')
+                            : SameTextAsciiCase(code, QStringLiteral("0D")) ? QChar(u'\r')
+                                                                            : QChar();
       if (!decoded.isNull()) {
         out += decoded;
         i += 2;

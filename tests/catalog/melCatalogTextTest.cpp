@@ -358,6 +358,8 @@ TEST_F(CatalogTextTest, UndeclaredFilesThatAreNotUtf8ReadAsLatin1) {
        "e",
        "Renée"},
       {"declared Latin-1", cHeader, "Ren\xc3\xa9", "RenÃ©"},
+      {"declared Latin-1 in another case", "<?xml version=\"1.0\" encoding=\"LaTiN1\"?>\n",
+       "Ren\xc3\xa9", "RenÃ©"},
       // Byte runs shaped like UTF-8 that UTF-8 does not allow.
       {"an encoded surrogate", "", "a\xed\xa0\x80", "a\xc3\xad\xc2\xa0\xc2\x80"},
       {"an overlong slash", "", "a\xc0\xaf", "a\xc3\x80\xc2\xaf"},

@@ -214,6 +214,14 @@ TEST_F(RegistryTest, KeyNamesTheHeaderCannotHoldReadBack) {
                          QStringLiteral("Plain"), QStringLiteral("Two\nLines")}));
 }
 
+TEST_F(RegistryTest, KeyEscapesReadInEitherCaseAndOtherPercentSignsStay) {
+  WriteRegistry(
+      {QStringLiteral("[HKEY_LOCAL_MACHINE\\A%0a%0DB%25c%41%0]"), QStringLiteral("\"v\"=\"1\"")});
+  TRegistry registry;
+  ASSERT_TRUE(registry.OpenKeyReadOnly(QStringLiteral("\\A\n\rB%c%41%0")));
+  EXPECT_EQ(registry.ReadString(QStringLiteral("v")), QStringLiteral("1"));
+}
+
 TEST_F(RegistryTest, ARewriteOfTheSameSizeInTheSameSecondIsSeen) {
   const QString path = HomeFile(QStringLiteral("registry.reg"));
   const QByteArray head = "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\A]\n";
