@@ -10,6 +10,7 @@
 #include <QFileInfo>
 
 #include <cstring>
+#include <iterator>
 
 namespace {
 
@@ -86,10 +87,6 @@ tStoreEpisodeC ReadEpisode(const pugi::xml_node &aItem, const QString &aFilename
   return episode;
 }
 
-tStoreEpisodeC ReadEpisode(const pugi::xml_node &aItem) {
-  return ReadEpisode(aItem, ItemText(aItem, "Filename"));
-}
-
 bool IsXmlBlank(const QString &aText) {
   for (const QChar c : aText) {
     if (c != u' ' && c != u'\t' && c != u'\n' && c != u'\r')
@@ -126,53 +123,39 @@ void AppendEpisode(pugi::xml_node aParent, const tStoreEpisodeC &aEpisode) {
   AppendText(file, "Status", QStringLiteral("Not downloaded"));
 }
 
+// The chain an item names, Instrument -> Category -> Sub-Category: the
+// existing node at each level is found by name, the rest is created. Names
+// are read as walk steps (a missing one is "Node is not found") down to the
+// first level the catalog lacks, and as fields of the new branch below it. An
+// episode of the same name in an existing sub-category is kept, whatever its
+// file type, and nothing of it but the file name is read.
+void MergeItem(const pugi::xml_node &aItem, pugi::xml_node aParent) {
+  static constexpr const char *cLevels[] = {"Instrument", "Category", "Sub-Category"};
+  constexpr int cLevelCount = int(std::size(cLevels));
+  QString names[cLevelCount];
+  int missing = 0;
+  for (; missing < cLevelCount; ++missing) {
+    names[missing] = WalkText(aItem, cLevels[missing]);
+    const pugi::xml_node found = FindNamed(aParent, names[missing]);
+    if (!found)
+      break;
+    aParent = found;
+  }
+  for (int level = missing + 1; level < cLevelCount; ++level)
+    names[level] = ItemText(aItem, cLevels[level]);
+  const QString filename = ItemText(aItem, "Filename");
+  if (missing == cLevelCount && FindNamed(aParent, StripExtension(filename)))
+    return;
+  const tStoreEpisodeC episode = ReadEpisode(aItem, filename);
+  for (int level = missing; level < cLevelCount; ++level)
+    aParent = AppendCategory(aParent, names[level]);
+  AppendEpisode(aParent, episode);
+}
+
 } // namespace
 
 void WriteEmptyCatalog(const QString &aLocalCatalogFile) {
   SaveCatalogFile(aLocalCatalogFile, cEmptyCatalog);
-}
-
-void MergeIntoCategory(const pugi::xml_node &aItem, pugi::xml_node aCategory) {
-  const QString subCategoryName = WalkText(aItem, "Sub-Category");
-  const pugi::xml_node subCategory = FindNamed(aCategory, subCategoryName);
-  if (subCategory) {
-    const QString filename = ItemText(aItem, "Filename");
-    // An episode of that name is there already, whatever its file type.
-    if (FindNamed(subCategory, StripExtension(filename)))
-      return;
-    AppendEpisode(subCategory, ReadEpisode(aItem, filename));
-    return;
-  }
-  const tStoreEpisodeC episode = ReadEpisode(aItem);
-  AppendEpisode(AppendCategory(aCategory, subCategoryName), episode);
-}
-
-void MergeIntoInstrument(const pugi::xml_node &aItem, pugi::xml_node aInstrument) {
-  const QString categoryName = WalkText(aItem, "Category");
-  const pugi::xml_node category = FindNamed(aInstrument, categoryName);
-  if (category) {
-    MergeIntoCategory(aItem, category);
-    return;
-  }
-  const QString subCategoryName = ItemText(aItem, "Sub-Category");
-  const tStoreEpisodeC episode = ReadEpisode(aItem);
-  AppendEpisode(AppendCategory(AppendCategory(aInstrument, categoryName), subCategoryName),
-                episode);
-}
-
-void MergeItem(const pugi::xml_node &aItem, pugi::xml_node aRoot) {
-  const QString instrumentName = WalkText(aItem, "Instrument");
-  const pugi::xml_node instrument = FindNamed(aRoot, instrumentName);
-  if (instrument) {
-    MergeIntoInstrument(aItem, instrument);
-    return;
-  }
-  const QString categoryName = ItemText(aItem, "Category");
-  const QString subCategoryName = ItemText(aItem, "Sub-Category");
-  const tStoreEpisodeC episode = ReadEpisode(aItem);
-  AppendEpisode(AppendCategory(AppendCategory(AppendCategory(aRoot, instrumentName), categoryName),
-                               subCategoryName),
-                episode);
 }
 
 void MergeStoreCatalog(const pugi::xml_document &aStore, tCatalogDocumentC &aLocal) {

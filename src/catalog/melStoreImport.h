@@ -20,10 +20,6 @@ void WriteEmptyCatalog(const QString &aLocalCatalogFile);
 // before the error goes on. Raises EMelError for an item that cannot be
 // merged.
 void MergeStoreCatalog(const pugi::xml_document &aStore, tCatalogDocumentC &aLocal);
-// One item into the instrument category of the catalog, and into one of its
-// categories.
-void MergeIntoInstrument(const pugi::xml_node &aItem, pugi::xml_node aInstrument);
-void MergeIntoCategory(const pugi::xml_node &aItem, pugi::xml_node aCategory);
 
 // Brings the store's items into the current application's catalog file,
 // creating the file first when it is missing. aFetch gives the store
