@@ -5,7 +5,7 @@
 #include "melLogging.h"
 #include "melMain.h"
 #include "melQTControl.h"
-#include "melQTVideoWidget.h"
+#include "melMovieView.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -89,7 +89,7 @@ int main(int argc, char **argv) {
     window.CategoryColumn(0)->SelectRow(1); // the category, down to its episode
     list->SelectRow(-1);
     QTest::qWait(200);
-    auto *video = window.MovieControl()->findChild<TQTVideoWidget *>();
+    auto *video = window.MovieControl()->findChild<TMovieView *>();
     list->SelectRow(0);
     const int before = video ? video->FramesDrawn() : 0;
     QElapsedTimer timer;
@@ -99,7 +99,7 @@ int main(int argc, char **argv) {
     while (!deadline.hasExpired()) {
       QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
       TQTMovie *movie = window.MovieControl()->Movie();
-      video = window.MovieControl()->findChild<TQTVideoWidget *>();
+      video = window.MovieControl()->findChild<TMovieView *>();
       if (movie && movie->Rate() > 0 && video && video->FramesDrawn() > before)
         break;
     }

@@ -1,20 +1,21 @@
 #include "melCommandQueue.h"
 
-void SetUpCommandQueue(tCommandQueueC &aQueue) {
-  aQueue.SetSorted(false);
-  aQueue.SetAllowDuplicates(true);
-  aQueue.SetReleaseCallback(ReleaseObject<tQueueItemC>);
+#include <algorithm>
+
+void tCommandQueueC::Enqueue(uint8_t aKind, tFileItemC *aData, std::shared_ptr<const void> aTree) {
+  std::erase_if(mItems, [&](const tQueueItemC &aPending) {
+    return (aKind == qkOpen && aPending.mKind != qkClose) ||
+           (aKind == qkPlay && aData && aPending.mKind != qkClose) || aPending.mKind == qkPlay;
+  });
+  mItems.push_back({aKind, aData, std::move(aTree), ++mLastSerial});
 }
 
-void EnqueueCommand(tCommandQueueC &aQueue, uint8_t aKind, tFileItemC *aData,
-                    std::shared_ptr<const void> aTree) {
-  for (int i = aQueue.Count() - 1; i >= 0; --i) {
-    const uint8_t pending = aQueue.ObjectAt(i)->mKind;
-    const bool superseded = (aKind == qkOpen && pending != qkClose) ||
-                            (aKind == qkPlay && aData && pending != qkClose) || pending == qkPlay;
-    if (superseded)
-      aQueue.Delete(i);
-  }
-  auto *item = new tQueueItemC{aKind, aData, std::move(aTree)};
-  aQueue.Add(tCommandQueueC::KeyOf(item), item);
+void tCommandQueueC::ForgetEpisode(uint64_t aSerial) {
+  if (!mItems.empty() && mItems.front().mSerial == aSerial)
+    mItems.front().mData = nullptr;
+}
+
+void tCommandQueueC::Done(uint64_t aSerial) {
+  if (!mItems.empty() && mItems.front().mSerial == aSerial)
+    mItems.pop_front();
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "melErrors.h"
+#include "melMovieEngine.h"
 
 #include <QRect>
 #include <QString>
@@ -23,12 +23,6 @@ inline constexpr uint32_t cQTTime = FourCC("time");
 inline constexpr uint32_t cQTCtim = FourCC("ctim");
 inline constexpr uint32_t cQTPrgs = FourCC("prgs");
 inline constexpr uint32_t cQTMend = FourCC("mend");
-
-// A failing call on the movie.
-class EQTError : public EMelError {
-public:
-  using EMelError::EMelError;
-};
 
 // What an event hands its handler.
 class tQTEventC {
@@ -69,20 +63,16 @@ public:
   virtual void SetTime(int64_t /*aTime*/) {}
 };
 
-struct tQTOptionsC {
-  // No picture and no sound: the engine runs with vo=null and ao=null.
-  bool mHeadless = false;
-  // Further engine options (name, value), set before initialisation and
-  // after the control's own, which they override.
-  QList<std::pair<QString, QString>> mEngineOptions;
-};
+class TMovieView;
+class TQTPositionBar;
 
-// The movie control: one movie at a time, drawn in the widget with a 16-pixel
-// position bar below the picture.
+// The window's movie control: an engine, the view that draws its picture
+// (none when headless) and a 16-pixel position bar below it, with the
+// movie object and the events the window's handlers speak.
 class TQTControl : public QWidget {
   Q_OBJECT
 public:
-  explicit TQTControl(QWidget *aParent = nullptr, tQTOptionsC aOptions = {});
+  explicit TQTControl(QWidget *aParent = nullptr, tMovieOptionsC aOptions = {});
   ~TQTControl() override;
 
   void QuickTimeInitialize();
@@ -90,13 +80,16 @@ public:
 
   // A path starts loading that movie, paused, and returns at once;
   // MovieLoaded or MovieLoadFailed follows. The empty text unloads the movie
-  // (and drops a load under way). Raises EQTError when the file is not there
+  // (and drops a load under way). Raises EMovieError when the file is not there
   // or the engine refuses it at once (then there is no movie).
   void SetURL(const QString &aPath);
   QString URL() const;
   // The loaded movie, or none (also while one loads).
   TQTMovie *Movie() const;
   bool Loading() const;
+  tMovieEngineC &Engine() const;
+  TMovieView *View() const;
+  TQTPositionBar *PositionBar() const;
 
 signals:
   void MovieLoaded();

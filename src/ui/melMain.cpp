@@ -4,11 +4,10 @@
 #include "melCatalog.h"
 #include "melCatalogFile.h"
 #include "melCatalogListView.h"
+#include "melLibraryController.h"
 #include "melLogging.h"
 #include "melMessages.h"
 #include "melPaths.h"
-#include "melQTControl.h"
-#include "melScreenSaver.h"
 #include "melUtil.h"
 #include "ui_melMain.h"
 
@@ -42,36 +41,16 @@ TMain::TMain(QWidget *aParent) : QWidget(aParent), ui(std::make_unique<Ui::TMain
   ui->fCategoryScrollContent->setAutoFillBackground(true);
   ui->fCategoryScroll->horizontalScrollBar()->setFixedHeight(16);
 
-  FCategoryColumns.SetSorted(false);
-  FCategoryBevels.SetSorted(false);
+  FLibrary = new TLibraryController(*ui, FCatalog, this);
+  FPlayback = new TPlaybackController(*ui, FCatalog, this);
 
-  TCatalogListView &episodes = *ui->fContentLv;
-  episodes.SetColumns({QStringLiteral("Name"), QStringLiteral("Artist"),
-                       QStringLiteral("Instrument"), QStringLiteral("Level")});
-  episodes.SetSortedRows(true);
-  episodes.SetImages({QIcon(QStringLiteral(":/assets/icon-movie.png")),
-                      QIcon(QStringLiteral(":/assets/icon-pdf.png"))});
-  episodes.setIconSize(QSize(16, 16));
-  episodes.header()->setMinimumSectionSize(40);
-  episodes.setColumnWidth(0, 250);
-  episodes.setColumnWidth(1, 110);
-  episodes.setColumnWidth(2, 90);
-  ui->fSearchEdt->installEventFilter(this);
-  fAdjustTimer = new QTimer(this);
-  fAdjustTimer->setSingleShot(true);
-  fAdjustTimer->setInterval(10);
-  SetUpPlayback();
-  connect(fAdjustTimer, &QTimer::timeout, this,
-          [this] { Guarded([this] { fAdjustTimerTimer(); }); });
-
-  fQueueTimer->start();
   try {
     FormCreate();
   } catch (...) {
     // The window opens all the same, with whatever catalog was read; the
     // steps after the failure are skipped.
     ShowCurrentException();
-    Guarded([this] { SetCategoryColumnCount(2); });
+    Guarded([this] { FLibrary->SetCategoryColumnCount(2); });
   }
 }
 
@@ -82,15 +61,14 @@ TMain::~TMain() {
 void TMain::FormCreate() {
   WriteLog(QStringLiteral("Application started, version: ") + VersionText());
 
-  fegetenv(&FSaved8087CW);
-  FFPModeSaved = true;
+  fegetenv(&FSavedFPEnv);
+  FFPEnvSaved = true;
   // Mask every floating-point exception and round to nearest while the window
   // exists; media and web engines expect it.
   fedisableexcept(FE_ALL_EXCEPT);
   fesetround(FE_TONEAREST);
 
-  fQTControl->QuickTimeInitialize();
-  FRate = 1.0;
+  FPlayback->Start();
 
   EnsureCatalogFile();
 
@@ -100,15 +78,15 @@ void TMain::FormCreate() {
   FCatalog->SetStatusWriter(
       [this](const QString &aURL, uint8_t aStatus) { UpdateEpisodeStatus(aURL, aStatus); });
 
-  SetCategoryColumnCount(2);
-  FCatalog->FillCategoryView(*FCategoryColumns.ObjectAt(0), QStringLiteral("\\"));
+  FLibrary->SetCategoryColumnCount(2);
+  FLibrary->ShowTopLevel();
 }
 
 void TMain::FormShow() {
-  CenterControlPanel();
-  PlaceMovie();
+  FPlayback->CenterControlPanel();
+  FPlayback->PlaceMovie();
   ui->fContentLv->setFocus();
-  UpdateButtons();
+  FPlayback->UpdateButtons();
   QCoreApplication::postEvent(this, new QEvent(QEvent::Type(WM_DEFERRED_START)));
 }
 
@@ -117,18 +95,18 @@ void TMain::DeferredStart() {
   // Without a catalog (its reading failed at creation, and was shown) there
   // is nothing to repair.
   if (FCatalog)
-    ResetStatusesAtStart();
-  SelectPath(ReadLastPath(CurrentApplication().mName));
+    FLibrary->ResetStatusesAtStart();
+  FLibrary->SelectPath(ReadLastPath(CurrentApplication().mName));
 }
 
 void TMain::FormDestroy() {
-  if (FFPModeSaved)
-    fesetenv(&FSaved8087CW);
-  fQTControl->QuickTimeTerminate();
+  if (FFPEnvSaved)
+    fesetenv(&FSavedFPEnv);
+  FPlayback->Stop();
   // Without a catalog nothing could be selected; the stored path stays for
   // the next start that reads one.
   if (FCatalog)
-    WriteLastPath(CurrentApplication().mName, GetSelectedPath());
+    WriteLastPath(CurrentApplication().mName, FLibrary->GetSelectedPath());
   WriteLog(QStringLiteral("Application closed, version: ") + VersionText());
 }
 
@@ -153,4 +131,49 @@ void TMain::customEvent(QEvent *aEvent) {
     return;
   }
   QWidget::customEvent(aEvent);
+}
+
+void TMain::SetCategoryColumnCount(int aCount) {
+  FLibrary->SetCategoryColumnCount(aCount);
+}
+
+int TMain::CategoryColumnCount() const {
+  return FLibrary->CategoryColumnCount();
+}
+
+TCatalogListView *TMain::CategoryColumn(int aIndex) const {
+  return FLibrary->CategoryColumn(aIndex);
+}
+
+QFrame *TMain::CategoryBevel(int aIndex) const {
+  return FLibrary->CategoryBevel(aIndex);
+}
+
+void TMain::UpdateCategoryLabels() {
+  FLibrary->UpdateCategoryLabels();
+}
+
+QString TMain::GetSelectedPath() const {
+  return FLibrary->GetSelectedPath();
+}
+
+void TMain::SelectPath(QString aPath) {
+  FLibrary->SelectPath(std::move(aPath));
+}
+
+void TMain::EnqueueCommand(uint8_t aKind, tFileItemC *aEpisode) {
+  FPlayback->EnqueueCommand(aKind, aEpisode);
+}
+
+bool TMain::ProcessNextCommand() {
+  return FPlayback->ProcessNextCommand();
+}
+
+void TMain::UpdateEpisodeStatus(const QString &aURL, uint8_t aStatus) {
+  FLibrary->UpdateEpisodeStatus(aURL, aStatus);
+}
+
+void TMain::RemoveEpisode(tFileItemC &aEpisode) {
+  FLibrary->RemoveEpisode(
+      aEpisode, [this] { FPlayback->ReleaseMovie(); }, quintptr(winId()));
 }

@@ -1,5 +1,4 @@
 #include "melCommandQueue.h"
-#include "melCatalog.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +14,7 @@ tFileItemC *const C = reinterpret_cast<tFileItemC *>(0x30);
 std::string Describe(const tCommandQueueC &aQueue) {
   std::string text;
   for (int i = 0; i < aQueue.Count(); ++i) {
-    const tQueueItemC &item = *aQueue.ObjectAt(i);
+    const tQueueItemC &item = aQueue.At(i);
     static const char *const cNames[] = {"close", "open", "play", "rate"};
     text += std::string(i ? " " : "") + cNames[item.mKind];
     if (item.mData)
@@ -39,9 +38,8 @@ class CommandQueueTest : public ::testing::TestWithParam<tQueueCase> {};
 
 TEST_P(CommandQueueTest, NewCommandsDropThePendingOnesTheyMakePointless) {
   tCommandQueueC queue;
-  SetUpCommandQueue(queue);
   for (const tCommandC &command : GetParam().mCommands)
-    EnqueueCommand(queue, command.mKind, command.mData);
+    queue.Enqueue(command.mKind, command.mData);
   EXPECT_EQ(Describe(queue), GetParam().mQueue);
 }
 
@@ -73,12 +71,31 @@ TEST(CommandQueueOwnershipTest, ItemsKeepTheirTreeAliveUntilDropped) {
   auto tree = std::make_shared<int>(1);
   std::weak_ptr<int> watch = tree;
   tCommandQueueC queue;
-  SetUpCommandQueue(queue);
-  EnqueueCommand(queue, qkPlay, A, tree);
+  queue.Enqueue(qkPlay, A, tree);
   tree.reset();
   EXPECT_FALSE(watch.expired());
-  EnqueueCommand(queue, qkClose, nullptr);
+  queue.Enqueue(qkClose, nullptr);
   EXPECT_TRUE(watch.expired());
+}
+
+TEST(CommandQueueHeadTest, TheHeadGoesOnlyWhenItIsStillTheCommandCarriedOut) {
+  tCommandQueueC queue;
+  queue.Enqueue(qkOpen, A);
+  const tQueueItemC carriedOut = queue.Head();
+  // While it was carried out, a newer open took its place at the head.
+  queue.Enqueue(qkOpen, B);
+  queue.ForgetEpisode(carriedOut.mSerial);
+  queue.Done(carriedOut.mSerial);
+  EXPECT_EQ(Describe(queue), "openB");
+  // The same command again is a new one.
+  queue.Enqueue(qkOpen, B);
+  const uint64_t older = carriedOut.mSerial;
+  queue.Done(older);
+  EXPECT_EQ(Describe(queue), "openB");
+  queue.ForgetEpisode(queue.Head().mSerial);
+  EXPECT_EQ(Describe(queue), "open");
+  queue.Done(queue.Head().mSerial);
+  EXPECT_TRUE(queue.Empty());
 }
 
 } // namespace

@@ -152,7 +152,7 @@ TEST_F(PlaybackTest, ARateOfOneWhileSlowIsTurnedIntoTheChosenSpeed) {
   EXPECT_FLOAT_EQ(Movie()->Rate(), 0.8f);
   Movie()->SetRate(1.0f);
   ASSERT_EQ(mWindow->CommandQueue().Count(), 1);
-  EXPECT_EQ(mWindow->CommandQueue().ObjectAt(0)->mKind, qkSetRate);
+  EXPECT_EQ(mWindow->CommandQueue().Head().mKind, qkSetRate);
   EXPECT_TRUE(WaitFor([this] { return Movie()->Rate() == 0.8f; }));
   EXPECT_EQ(mWindow->PlayState(), TMain::psPlaying);
 }
@@ -281,13 +281,13 @@ TEST_F(PlaybackTest, OpeningNeverWaitsForTheEngine) {
   mWindow->EnqueueCommand(qkOpen, Episode("\\Guitar\\Blues\\Basics\\Second"));
   mWindow->EnqueueCommand(qkPlay, nullptr);
   // The start-up selection may have queued closes of its own.
-  while (mWindow->CommandQueue().ObjectAt(0)->mKind == qkClose)
+  while (mWindow->CommandQueue().Head().mKind == qkClose)
     ASSERT_TRUE(mWindow->ProcessNextCommand());
   EXPECT_FALSE(mWindow->ProcessNextCommand());
   EXPECT_TRUE(mWindow->MovieControl()->Loading());
   EXPECT_EQ(Movie(), nullptr);
   ASSERT_EQ(mWindow->CommandQueue().Count(), 2);
-  EXPECT_EQ(mWindow->CommandQueue().ObjectAt(0)->mKind, qkOpen);
+  EXPECT_EQ(mWindow->CommandQueue().Head().mKind, qkOpen);
   EXPECT_EQ(mWindow->PlayState(), TMain::psStopped);
   ASSERT_TRUE(WaitFor([this] { return Movie() != nullptr; }));
   EXPECT_EQ(mWindow->CurrentPath(), QStringLiteral("\\Guitar\\Blues\\Basics\\Second"));

@@ -1,11 +1,10 @@
-// Playback in the main window: opening episodes, the transport, the speed
-// slider, the movie's events, the time display and the command queue.
+#include "melPlaybackController.h"
+
 #include "melApplications.h"
 #include "melCatalog.h"
 #include "melCatalogListView.h"
 #include "melImageSlider32.h"
 #include "melLogging.h"
-#include "melMain.h"
 #include "melMessages.h"
 #include "melPaths.h"
 #include "melQTControl.h"
@@ -58,11 +57,13 @@ QPixmap Picture(const char *aName) {
 
 } // namespace
 
-void TMain::SetUpPlayback() {
-  SetUpCommandQueue(FCommandQueue);
+TPlaybackController::TPlaybackController(Ui::TMain &aForm,
+                                         const std::unique_ptr<tCatalogC> &aCatalog,
+                                         QObject *aParent)
+    : QObject(aParent), ui(&aForm), FCatalog(aCatalog) {
   FScreenSaver = std::make_unique<tScreenSaverC>();
 
-  tQTOptionsC options;
+  tMovieOptionsC options;
   options.mHeadless = !qEnvironmentVariableIsEmpty("MELODRA_NO_VIDEO_OUTPUT");
   fQTControl = new TQTControl(ui->fMoviePnl, options);
   fQTControl->hide();
@@ -88,16 +89,21 @@ void TMain::SetUpPlayback() {
     TImageButton *mButton;
     const char *mUp;
     const char *mDown;
-    void (TMain::*mClick)();
+    void (TPlaybackController::*mClick)();
   } buttons[] = {
-      {ui->fPlayBtn, "btn-play-up", "btn-play-down", &TMain::fPlayBtnClick},
-      {ui->fPauseBtn, "btn-pause-up", "btn-pause-down", &TMain::fPauseBtnClick},
-      {ui->fRewindOnBtn, "btn-reverse-up", "btn-reverse-down", &TMain::fRewindOnBtnClick},
-      {ui->fRewindOffBtn, "btn-reverse-on-up", "btn-reverse-on-down", &TMain::fRewindOffBtnClick},
-      {ui->fFastFwdOnBtn, "btn-fastfwd-up", "btn-fastfwd-down", &TMain::fFastFwdOnBtnClick},
-      {ui->fFastFwdOffBtn, "btn-fastfwd-on-up", "btn-fastfwd-on-down", &TMain::fFastFwdOffBtnClick},
-      {ui->fLoopOnBtn, "btn-loop-up", "btn-loop-down", &TMain::fLoopOnBtnClick},
-      {ui->fLoopOffBtn, "btn-loop-on-up", "btn-loop-on-down", &TMain::fLoopOffBtnClick},
+      {ui->fPlayBtn, "btn-play-up", "btn-play-down", &TPlaybackController::fPlayBtnClick},
+      {ui->fPauseBtn, "btn-pause-up", "btn-pause-down", &TPlaybackController::fPauseBtnClick},
+      {ui->fRewindOnBtn, "btn-reverse-up", "btn-reverse-down",
+       &TPlaybackController::fRewindOnBtnClick},
+      {ui->fRewindOffBtn, "btn-reverse-on-up", "btn-reverse-on-down",
+       &TPlaybackController::fRewindOffBtnClick},
+      {ui->fFastFwdOnBtn, "btn-fastfwd-up", "btn-fastfwd-down",
+       &TPlaybackController::fFastFwdOnBtnClick},
+      {ui->fFastFwdOffBtn, "btn-fastfwd-on-up", "btn-fastfwd-on-down",
+       &TPlaybackController::fFastFwdOffBtnClick},
+      {ui->fLoopOnBtn, "btn-loop-up", "btn-loop-down", &TPlaybackController::fLoopOnBtnClick},
+      {ui->fLoopOffBtn, "btn-loop-on-up", "btn-loop-on-down",
+       &TPlaybackController::fLoopOffBtnClick},
   };
   for (const auto &button : buttons) {
     button.mButton->SetPictures(Picture(button.mUp), Picture(button.mDown));
@@ -135,9 +141,33 @@ void TMain::SetUpPlayback() {
           [this](TCatalogListView *, QTreeWidgetItem *aItem) {
             Guarded([&] { fContentLvSelectItem(aItem); });
           });
+  fQueueTimer->start();
 }
 
-void TMain::OpenEpisode(tFileItemC *aEpisode) {
+TPlaybackController::~TPlaybackController() = default;
+
+void TPlaybackController::Start() {
+  fQTControl->QuickTimeInitialize();
+  FRate = 1.0;
+}
+
+void TPlaybackController::Stop() {
+  fQTControl->QuickTimeTerminate();
+}
+
+void TPlaybackController::ReleaseMovie() {
+  fQTControl->SetURL(QString());
+}
+
+bool TPlaybackController::eventFilter(QObject *aWatched, QEvent *aEvent) {
+  if (aEvent->type() == QEvent::Resize && aWatched == ui->fMoviePnl)
+    Guarded([this] { PlaceMovie(); });
+  else if (aEvent->type() == QEvent::Resize && aWatched == ui->fControlPnl)
+    Guarded([this] { CenterControlPanel(); });
+  return QObject::eventFilter(aWatched, aEvent);
+}
+
+void TPlaybackController::OpenEpisode(tFileItemC *aEpisode) {
   if (!aEpisode)
     return;
   HideMovieNotice();
@@ -155,7 +185,7 @@ void TMain::OpenEpisode(tFileItemC *aEpisode) {
   }
 }
 
-void TMain::MovieOpened() {
+void TPlaybackController::MovieOpened() {
   TQTMovie *movie = fQTControl->Movie();
   if (!movie)
     return;
@@ -169,7 +199,7 @@ void TMain::MovieOpened() {
   PlaceMovie();
 }
 
-void TMain::MovieOpenFailed(const QString &aMessage) {
+void TPlaybackController::MovieOpenFailed(const QString &aMessage) {
   // Said in the movie panel and the log, as a missing file is: a box on
   // every selection would be too much.
   WriteLog(aMessage);
@@ -179,7 +209,7 @@ void TMain::MovieOpenFailed(const QString &aMessage) {
   UpdateButtons();
 }
 
-void TMain::PlaceMovie() {
+void TPlaybackController::PlaceMovie() {
   TQTMovie *movie = fQTControl ? fQTControl->Movie() : nullptr;
   if (!movie)
     return;
@@ -204,14 +234,14 @@ void TMain::PlaceMovie() {
                           picture.height() + cStrip);
 }
 
-void TMain::CenterControlPanel() {
+void TPlaybackController::CenterControlPanel() {
   QWidget &middle = *ui->fMiddleControlPnl;
   middle.move((ui->fControlPnl->width() - middle.width()) / 2,
               (ui->fControlPnl->height() - middle.height()) / 2);
   middle.raise();
 }
 
-void TMain::fPlayBtnClick() {
+void TPlaybackController::fPlayBtnClick() {
   TQTMovie *movie = fQTControl->Movie();
   if (!movie)
     return;
@@ -219,12 +249,12 @@ void TMain::fPlayBtnClick() {
   movie->SetSwitch(false);
 }
 
-void TMain::fPauseBtnClick() {
+void TPlaybackController::fPauseBtnClick() {
   if (TQTMovie *movie = fQTControl->Movie())
     movie->Stop();
 }
 
-void TMain::fRewindOnBtnClick() {
+void TPlaybackController::fRewindOnBtnClick() {
   TQTMovie *movie = fQTControl->Movie();
   if (!movie)
     return;
@@ -235,7 +265,7 @@ void TMain::fRewindOnBtnClick() {
   UpdateButtons();
 }
 
-void TMain::fRewindOffBtnClick() {
+void TPlaybackController::fRewindOffBtnClick() {
   TQTMovie *movie = fQTControl->Movie();
   if (!movie)
     return;
@@ -245,7 +275,7 @@ void TMain::fRewindOffBtnClick() {
   UpdateButtons();
 }
 
-void TMain::fFastFwdOnBtnClick() {
+void TPlaybackController::fFastFwdOnBtnClick() {
   TQTMovie *movie = fQTControl->Movie();
   if (!movie)
     return;
@@ -256,7 +286,7 @@ void TMain::fFastFwdOnBtnClick() {
   UpdateButtons();
 }
 
-void TMain::fFastFwdOffBtnClick() {
+void TPlaybackController::fFastFwdOffBtnClick() {
   if (TQTMovie *movie = fQTControl->Movie()) {
     movie->Play(FRate);
     FPlayState = psPlaying;
@@ -265,17 +295,17 @@ void TMain::fFastFwdOffBtnClick() {
   UpdateButtons();
 }
 
-void TMain::fLoopOnBtnClick() {
+void TPlaybackController::fLoopOnBtnClick() {
   FLoop = true;
   UpdateButtons();
 }
 
-void TMain::fLoopOffBtnClick() {
+void TPlaybackController::fLoopOffBtnClick() {
   FLoop = false;
   UpdateButtons();
 }
 
-void TMain::fRateSliderChange(TImageSlider32 *, int aNewPosition) {
+void TPlaybackController::fRateSliderChange(TImageSlider32 *, int aNewPosition) {
   if (aNewPosition < 0 || aNewPosition >= int(cSpeeds.size()))
     throw EMelError(QStringLiteral("Range check error: speed position %1").arg(aNewPosition));
   FRate = cSpeeds[size_t(aNewPosition)];
@@ -285,11 +315,11 @@ void TMain::fRateSliderChange(TImageSlider32 *, int aNewPosition) {
   }
 }
 
-void TMain::fPlayTimerTimer() {
+void TPlaybackController::fPlayTimerTimer() {
   UpdateTimeLabels();
 }
 
-void TMain::UpdateTimeLabels() {
+void TPlaybackController::UpdateTimeLabels() {
   TQTMovie *movie = fQTControl ? fQTControl->Movie() : nullptr;
   // A notice stands for the selected lesson: the movie still closing is not it.
   if (!movie || !MovieNotice().isEmpty())
@@ -299,7 +329,7 @@ void TMain::UpdateTimeLabels() {
   ui->fTotalLbl->setText(PlayTimeText(qint64(std::nearbyint(double(movie->Duration()) / scale))));
 }
 
-void TMain::UpdateButtons() {
+void TPlaybackController::UpdateButtons() {
   struct tStateC {
     bool mPlay, mTimer, mRewindOn, mFastFwdOn;
   };
@@ -328,7 +358,8 @@ void TMain::UpdateButtons() {
   FScreenSaver->SetInhibited(FPlayState == psPlaying);
 }
 
-void TMain::fQTControlQTEvent(TQTControl *, uint32_t, uint32_t, int, tQTEventC *aEvent, bool *) {
+void TPlaybackController::fQTControlQTEvent(TQTControl *, uint32_t, uint32_t, int,
+                                            tQTEventC *aEvent, bool *) {
   TQTMovie *movie = fQTControl->Movie();
   switch (aEvent->EventID()) {
   case cQTRate:
@@ -379,7 +410,7 @@ void TMain::fQTControlQTEvent(TQTControl *, uint32_t, uint32_t, int, tQTEventC *
   UpdateButtons();
 }
 
-tFileItemC *TMain::NextPlayableEpisode(const QString &aPath) const {
+tFileItemC *TPlaybackController::NextPlayableEpisode(const QString &aPath) const {
   // Sheets and episodes not on disk in between are passed over: queueing
   // them would leave a play pending for ever.
   tFileItemC *next = FCatalog ? EpisodeOf(FCatalog->FindNextFile(aPath)) : nullptr;
@@ -389,7 +420,7 @@ tFileItemC *TMain::NextPlayableEpisode(const QString &aPath) const {
   return next;
 }
 
-void TMain::fContentLvDblClick() {
+void TPlaybackController::fContentLvDblClick() {
   const int row = ui->fContentLv->SelectedRow();
   tFileItemC *episode = row < 0 ? nullptr : EpisodeOf(ui->fContentLv->RowData(row));
   if (!episode || episode->mStatus != esDownloaded)
@@ -407,7 +438,7 @@ void TMain::fContentLvDblClick() {
   UpdateButtons();
 }
 
-void TMain::fContentLvSelectItem(QTreeWidgetItem *aItem) {
+void TPlaybackController::fContentLvSelectItem(QTreeWidgetItem *aItem) {
   tFileItemC *episode = EpisodeOf(TCatalogListView::ItemData(aItem));
   if (episode && episode->mStatus == esDownloaded && episode->mFileType == QLatin1String("Movie") &&
       FPlayState == psStopped) {
@@ -421,7 +452,7 @@ void TMain::fContentLvSelectItem(QTreeWidgetItem *aItem) {
   }
 }
 
-void TMain::ShowMissingFile(const tFileItemC &aEpisode) {
+void TPlaybackController::ShowMissingFile(const tFileItemC &aEpisode) {
   const QString path = LocalPath(aEpisode.mFilename);
   WriteLog(QStringLiteral("Lesson file missing: ") + path);
   EnqueueCommand(qkClose, nullptr);
@@ -436,11 +467,11 @@ void TMain::ShowMissingFile(const tFileItemC &aEpisode) {
   UpdateButtons();
 }
 
-void TMain::ShowTitle(const tFileItemC &aEpisode) {
+void TPlaybackController::ShowTitle(const tFileItemC &aEpisode) {
   ui->fTitleLbl->setText(CurrentApplication().mName + QStringLiteral(" (") + aEpisode.mName + u')');
 }
 
-void TMain::ShowMovieNotice(const QString &aText) {
+void TPlaybackController::ShowMovieNotice(const QString &aText) {
   // The times of a movie shown before would pass for this lesson's.
   ui->fProgressLbl->setText(PlayTimeText(0));
   ui->fTotalLbl->setText(PlayTimeText(0));
@@ -452,24 +483,24 @@ void TMain::ShowMovieNotice(const QString &aText) {
   fMovieNoticeLbl->raise();
 }
 
-void TMain::HideMovieNotice() {
+void TPlaybackController::HideMovieNotice() {
   fMovieNoticeLbl->hide();
 }
 
-QString TMain::MovieNotice() const {
+QString TPlaybackController::MovieNotice() const {
   return fMovieNoticeLbl && !fMovieNoticeLbl->isHidden() ? fMovieNoticeLbl->text() : QString();
 }
 
-void TMain::EnqueueCommand(uint8_t aKind, tFileItemC *aEpisode) {
-  ::EnqueueCommand(FCommandQueue, aKind, aEpisode, FCatalog ? FCatalog->Tree() : nullptr);
+void TPlaybackController::EnqueueCommand(uint8_t aKind, tFileItemC *aEpisode) {
+  FCommandQueue.Enqueue(aKind, aEpisode, FCatalog ? FCatalog->Tree() : nullptr);
 }
 
-bool TMain::ProcessNextCommand() {
-  if (FCommandQueue.Count() == 0)
+bool TPlaybackController::ProcessNextCommand() {
+  if (FCommandQueue.Empty())
     return false;
-  tQueueItemC &command = *FCommandQueue.ObjectAt(0);
-  // Commands queued meanwhile may drop this one; its episode lives on.
-  const std::shared_ptr<const void> tree = command.mTree;
+  // A copy: commands queued meanwhile may drop the head, and its episode
+  // lives on through the copy's tree.
+  const tQueueItemC command = FCommandQueue.Head();
   try {
     switch (command.mKind) {
     case qkClose:
@@ -483,9 +514,9 @@ bool TMain::ProcessNextCommand() {
     case qkOpen:
     case qkPlay:
       if (command.mData) {
-        OpenEpisode(command.mData);
         // Opened once: the retries below wait for that load.
-        command.mData = nullptr;
+        FCommandQueue.ForgetEpisode(command.mSerial);
+        OpenEpisode(command.mData);
       }
       if (command.mKind == qkOpen) {
         // The commands behind the open wait for its load to end, whichever
@@ -514,13 +545,11 @@ bool TMain::ProcessNextCommand() {
   } catch (...) {
     // A failing command counts as done.
   }
-  // The head may have been dropped by a command queued meanwhile.
-  if (FCommandQueue.Count() > 0 && FCommandQueue.ObjectAt(0) == &command)
-    FCommandQueue.Delete(0);
+  FCommandQueue.Done(command.mSerial);
   return true;
 }
 
-void TMain::fQueueTimerTimer() {
-  while (FCommandQueue.Count() > 0 && ProcessNextCommand()) {
+void TPlaybackController::fQueueTimerTimer() {
+  while (!FCommandQueue.Empty() && ProcessNextCommand()) {
   }
 }

@@ -1,4 +1,6 @@
-#include "melQTVideoWidget.h"
+#include "melMovieView.h"
+
+#include "melMovieEngine.h"
 
 #include <QMetaObject>
 #include <QOpenGLContext>
@@ -14,27 +16,41 @@ void *GetProcAddress(void *, const char *aName) {
 }
 } // namespace
 
-TQTVideoWidget::TQTVideoWidget(QWidget *aParent) : QOpenGLWidget(aParent) {
+TMovieView::TMovieView(QWidget *aParent) : QOpenGLWidget(aParent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-TQTVideoWidget::~TQTVideoWidget() {
-  FreeRenderContext();
+TMovieView::~TMovieView() {
+  SetEngine(nullptr);
 }
 
-void TQTVideoWidget::SetEngine(mpv_handle *aMpv, bool aSwitchOutput) {
+void TMovieView::SetEngine(tMovieEngineC *aEngine) {
   FreeRenderContext();
-  mMpv = aMpv;
-  mSwitchOutput = aSwitchOutput;
-  if (mMpv && mGLReady) {
-    makeCurrent();
-    CreateRenderContext();
-    doneCurrent();
+  disconnect(mStarted);
+  disconnect(mStopping);
+  mEngine = aEngine;
+  if (mEngine) {
+    mStarted = connect(mEngine, &tMovieEngineC::Started, this, [this] {
+      if (mGLReady) {
+        makeCurrent();
+        CreateRenderContext();
+        doneCurrent();
+      }
+    });
+    // Direct: the render context must go while the handle still exists.
+    mStopping = connect(
+        mEngine, &tMovieEngineC::Stopping, this, [this] { FreeRenderContext(); },
+        Qt::DirectConnection);
+    if (mEngine->Handle() && mGLReady) {
+      makeCurrent();
+      CreateRenderContext();
+      doneCurrent();
+    }
   }
   update();
 }
 
-void TQTVideoWidget::initializeGL() {
+void TMovieView::initializeGL() {
   mGLReady = true;
   // Reparenting to another window replaces the GL context; the engine's GL
   // objects must go with the old one, while it can still be made current.
@@ -45,29 +61,28 @@ void TQTVideoWidget::initializeGL() {
         mGLReady = false;
       },
       Qt::DirectConnection);
-  if (mMpv)
-    CreateRenderContext();
+  CreateRenderContext();
 }
 
-void TQTVideoWidget::CreateRenderContext() {
-  if (mRender || !mMpv)
+void TMovieView::CreateRenderContext() {
+  if (mRender || !mEngine || !mEngine->Handle())
     return;
   mpv_opengl_init_params glInit{&GetProcAddress, nullptr};
   char apiType[] = MPV_RENDER_API_TYPE_OPENGL;
   mpv_render_param params[] = {{MPV_RENDER_PARAM_API_TYPE, apiType},
                                {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &glInit},
                                {MPV_RENDER_PARAM_INVALID, nullptr}};
-  if (mpv_render_context_create(&mRender, mMpv, params) < 0) {
+  if (mpv_render_context_create(&mRender, mEngine->Handle(), params) < 0) {
     mRender = nullptr;
     qWarning("The movie picture cannot be drawn: no OpenGL render context.");
     return;
   }
-  mpv_render_context_set_update_callback(mRender, &TQTVideoWidget::OnRenderUpdate, this);
-  SetOutput("libmpv");
+  mpv_render_context_set_update_callback(mRender, &TMovieView::OnRenderUpdate, this);
+  mEngine->SetDrawing(true);
   emit DrawingStarted();
 }
 
-void TQTVideoWidget::FreeRenderContext() {
+void TMovieView::FreeRenderContext() {
   if (!mRender)
     return;
   const bool needContext = QOpenGLContext::currentContext() != context();
@@ -80,29 +95,25 @@ void TQTVideoWidget::FreeRenderContext() {
   mRender = nullptr;
   if (needContext)
     doneCurrent();
-  SetOutput("null");
+  if (mEngine)
+    mEngine->SetDrawing(false);
 }
 
-void TQTVideoWidget::SetOutput(const char *aOutput) {
-  if (mSwitchOutput && mMpv)
-    mpv_set_property_string(mMpv, "vo", aOutput);
-}
-
-void TQTVideoWidget::OnRenderUpdate(void *aContext) {
+void TMovieView::OnRenderUpdate(void *aContext) {
   // Called on an engine thread: only queue a repaint on the GUI thread.
-  auto *widget = static_cast<TQTVideoWidget *>(aContext);
-  if (widget->mUpdateQueued.exchange(true))
+  auto *view = static_cast<TMovieView *>(aContext);
+  if (view->mUpdateQueued.exchange(true))
     return;
   QMetaObject::invokeMethod(
-      widget,
-      [widget] {
-        widget->mUpdateQueued = false;
-        widget->update();
+      view,
+      [view] {
+        view->mUpdateQueued = false;
+        view->update();
       },
       Qt::QueuedConnection);
 }
 
-void TQTVideoWidget::paintGL() {
+void TMovieView::paintGL() {
   if (!mRender) {
     QOpenGLFunctions *gl = context()->functions();
     gl->glClearColor(0, 0, 0, 1);

@@ -1,11 +1,13 @@
-// The library view of the main window: category columns, episode list,
-// captions, search and the remembered selection.
+#include "melLibraryController.h"
+
+#include "melApplications.h"
 #include "melCatalog.h"
 #include "melCatalogListView.h"
-#include "melMain.h"
+#include "melCatalogMaintenance.h"
+#include "melLogging.h"
 #include "melMessages.h"
-#include "melQTControl.h"
-#include "melScreenSaver.h"
+#include "melPaths.h"
+#include "melUtil.h"
 #include "ui_melMain.h"
 
 #include <QKeyEvent>
@@ -49,9 +51,53 @@ void ClearList(TCatalogListView &aList) {
   aList.EndUpdate();
 }
 
+QString CatalogFile() {
+  return LocalPath(CatalogFilePath());
+}
+
 } // namespace
 
-void TMain::SetCategoryColumnCount(int aCount) {
+TLibraryController::TLibraryController(Ui::TMain &aForm, const std::unique_ptr<tCatalogC> &aCatalog,
+                                       QObject *aParent)
+    : QObject(aParent), ui(&aForm), FCatalog(aCatalog) {
+  FCategoryColumns.SetSorted(false);
+  FCategoryBevels.SetSorted(false);
+
+  TCatalogListView &episodes = *ui->fContentLv;
+  episodes.SetColumns({QStringLiteral("Name"), QStringLiteral("Artist"),
+                       QStringLiteral("Instrument"), QStringLiteral("Level")});
+  episodes.SetSortedRows(true);
+  episodes.SetImages({QIcon(QStringLiteral(":/assets/icon-movie.png")),
+                      QIcon(QStringLiteral(":/assets/icon-pdf.png"))});
+  episodes.setIconSize(QSize(16, 16));
+  episodes.header()->setMinimumSectionSize(40);
+  episodes.setColumnWidth(0, 250);
+  episodes.setColumnWidth(1, 110);
+  episodes.setColumnWidth(2, 90);
+  ui->fSearchEdt->installEventFilter(this);
+  fAdjustTimer = new QTimer(this);
+  fAdjustTimer->setSingleShot(true);
+  fAdjustTimer->setInterval(10);
+  connect(fAdjustTimer, &QTimer::timeout, this,
+          [this] { Guarded([this] { fAdjustTimerTimer(); }); });
+}
+
+TLibraryController::~TLibraryController() = default;
+
+void TLibraryController::ShowTopLevel() {
+  if (FCatalog)
+    FCatalog->FillCategoryView(*FCategoryColumns.ObjectAt(0), QStringLiteral("\\"));
+}
+
+void TLibraryController::DeleteLastColumn() {
+  const int last = FCategoryColumns.Count() - 1;
+  delete FCategoryColumns.ObjectAt(last);
+  delete FCategoryBevels.ObjectAt(last);
+  FCategoryColumns.Delete(last);
+  FCategoryBevels.Delete(last);
+}
+
+void TLibraryController::SetCategoryColumnCount(int aCount) {
   aCount = std::max(aCount, 2);
   QWidget *content = ui->fCategoryScrollContent;
   while (FCategoryColumns.Count() < aCount) {
@@ -84,17 +130,12 @@ void TMain::SetCategoryColumnCount(int aCount) {
     bevel->show();
     list->show();
   }
-  while (FCategoryColumns.Count() > aCount) {
-    const int last = FCategoryColumns.Count() - 1;
-    delete FCategoryColumns.ObjectAt(last);
-    delete FCategoryBevels.ObjectAt(last);
-    FCategoryColumns.Delete(last);
-    FCategoryBevels.Delete(last);
-  }
+  while (FCategoryColumns.Count() > aCount)
+    DeleteLastColumn();
   content->resize(FCategoryColumns.Count() * cColumnPitch, content->height());
 }
 
-void TMain::mCategoryLvSelectItem(TCatalogListView *aSender, QTreeWidgetItem *aItem) {
+void TLibraryController::mCategoryLvSelectItem(TCatalogListView *aSender, QTreeWidgetItem *aItem) {
   const tCatalogItemC *item = TCatalogListView::ItemData(aItem);
   if (!item || !FCatalog)
     return;
@@ -121,7 +162,7 @@ void TMain::mCategoryLvSelectItem(TCatalogListView *aSender, QTreeWidgetItem *aI
   }
 }
 
-void TMain::ListAllEpisodes(const QString &aWord) {
+void TLibraryController::ListAllEpisodes(const QString &aWord) {
   TCatalogListView &list = *ui->fContentLv;
   list.BeginUpdate();
   list.Clear();
@@ -134,17 +175,17 @@ void TMain::ListAllEpisodes(const QString &aWord) {
   list.EndUpdate();
 }
 
-void TMain::AddEpisodeRow(tCategoryItemC &, tFileItemC &aEpisode) {
+void TLibraryController::AddEpisodeRow(tCategoryItemC &, tFileItemC &aEpisode) {
   ui->fContentLv->AppendRow(EpisodeRow(aEpisode));
 }
 
-void TMain::ShowItemCount() {
+void TLibraryController::ShowItemCount() {
   const int rows = ui->fContentLv->RowCount();
   ui->fItemCountLbl->setText(QString::number(rows) +
                              (rows == 1 ? QStringLiteral(" item") : QStringLiteral(" items")));
 }
 
-void TMain::UpdateCategoryLabels() {
+void TLibraryController::UpdateCategoryLabels() {
   // Halves round to even, as the floating-point mode of the window does.
   const int first =
       int(std::nearbyint(ui->fCategoryScroll->horizontalScrollBar()->value() / cCaptionDivisor));
@@ -160,17 +201,17 @@ void TMain::UpdateCategoryLabels() {
   ui->fCategory3Lbl->setText(episodes.RowCount() > 0 ? ParentName(episodes.RowData(0)) : QString());
 }
 
-void TMain::mCategoryLvEnter() {
+void TLibraryController::mCategoryLvEnter() {
   UpdateCategoryLabels();
   fAdjustTimer->start();
 }
 
-void TMain::fAdjustTimerTimer() {
+void TLibraryController::fAdjustTimerTimer() {
   fAdjustTimer->stop();
   UpdateCategoryLabels();
 }
 
-bool TMain::fSearchEdtKeyPress(int aKey) {
+bool TLibraryController::fSearchEdtKeyPress(int aKey) {
   if (aKey != Qt::Key_Return && aKey != Qt::Key_Enter)
     return false;
   FCategoryColumns.ObjectAt(0)->SelectRow(-1);
@@ -183,13 +224,13 @@ bool TMain::fSearchEdtKeyPress(int aKey) {
   return true;
 }
 
-QString TMain::GetSelectedPath() const {
+QString TLibraryController::GetSelectedPath() const {
   const int row = ui->fContentLv->SelectedRow();
   const tCatalogItemC *item = row < 0 ? nullptr : ui->fContentLv->RowData(row);
   return item ? item->GetPath() : QString();
 }
 
-void TMain::SelectPath(QString aPath) {
+void TLibraryController::SelectPath(QString aPath) {
   if (aPath.isEmpty())
     return;
   int column = 0;
@@ -209,17 +250,65 @@ void TMain::SelectPath(QString aPath) {
   ui->fContentLv->SelectRow(FindCaption(*ui->fContentLv, aPath));
 }
 
-bool TMain::eventFilter(QObject *aWatched, QEvent *aEvent) {
-  if (aEvent->type() == QEvent::Resize && aWatched == ui->fMoviePnl) {
-    Guarded([this] { PlaceMovie(); });
-  } else if (aEvent->type() == QEvent::Resize && aWatched == ui->fControlPnl) {
-    Guarded([this] { CenterControlPanel(); });
-  } else if (aEvent->type() == QEvent::FocusIn && aWatched->property("tag").isValid()) {
+bool TLibraryController::eventFilter(QObject *aWatched, QEvent *aEvent) {
+  if (aEvent->type() == QEvent::FocusIn && aWatched->property("tag").isValid()) {
     Guarded([this] { mCategoryLvEnter(); });
   } else if (aEvent->type() == QEvent::KeyPress && aWatched == ui->fSearchEdt) {
     bool consumed = false;
     Guarded([&] { consumed = fSearchEdtKeyPress(static_cast<QKeyEvent *>(aEvent)->key()); });
     return consumed;
   }
-  return QWidget::eventFilter(aWatched, aEvent);
+  return QObject::eventFilter(aWatched, aEvent);
+}
+
+void TLibraryController::UpdateEpisodeStatus(const QString &aURL, uint8_t aStatus) {
+  UpdateEpisodeStatusInFile(CatalogFile(), aURL, aStatus);
+  ui->fContentLv->ResortRows();
+}
+
+void TLibraryController::RemoveEpisode(tFileItemC &aEpisode,
+                                       const std::function<void()> &aReleaseFile,
+                                       quintptr aWindow) {
+  // Copies: the reload below replaces the tree the episode belongs to.
+  const QString name = aEpisode.mName;
+  const QString fileName = aEpisode.mFilename;
+  const bool downloaded = aEpisode.mStatus == esDownloaded;
+  // The catalog is saved before the file goes, so a failed save never leaves
+  // a "Downloaded" episode without its file; a failed removal changes
+  // nothing, the movie included.
+  if (!RemoveEpisodeFromFile(CatalogFile(), name))
+    throw EMelError(QStringLiteral("Cannot find episode for delete"));
+  if (downloaded) {
+    // The movie must not hold the file open while it goes to the trash.
+    if (aReleaseFile)
+      aReleaseFile();
+    MoveToRecycleBin(fileName, aWindow);
+    WriteLog(QStringLiteral("Delete file: ") + fileName);
+  }
+  ResetCatalogView();
+}
+
+void TLibraryController::ResetCatalogView() {
+  TCatalogListView &episodes = *ui->fContentLv;
+  episodes.BeginUpdate();
+  episodes.Clear();
+  episodes.EndUpdate();
+  // Two fresh, empty columns, as at start.
+  FCategoryColumns.ObjectAt(0)->SelectRow(-1);
+  while (FCategoryColumns.Count() > 0)
+    DeleteLastColumn();
+  SetCategoryColumnCount(2);
+  ReloadCatalog();
+}
+
+void TLibraryController::ResetStatusesAtStart() {
+  ResetStatusesInFile(CatalogFile());
+  ReloadCatalog();
+}
+
+void TLibraryController::ReloadCatalog() {
+  if (!FCatalog)
+    return;
+  FCatalog->Load();
+  ShowTopLevel();
 }

@@ -1,0 +1,110 @@
+#pragma once
+
+#include "melCommandQueue.h"
+
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+
+namespace Ui {
+class TMain;
+}
+
+class QLabel;
+class QTimer;
+class QTreeWidgetItem;
+class QWidget;
+class TImageSlider32;
+class TQTControl;
+class tCatalogC;
+class tFileItemC;
+class tQTEventC;
+class tScreenSaverC;
+
+// "nn:ss" for a play time in seconds; an hour or more shows as h:mm:ss.
+QString PlayTimeText(qint64 aSeconds);
+
+// The main window's playback: the movie control in the movie panel, the
+// transport buttons, the speed slider, the time display, the movie's events,
+// the command queue that opens and plays episodes one after another, and the
+// screen saver while a movie plays.
+class TPlaybackController : public QObject {
+  Q_OBJECT
+public:
+  enum tPlayState : uint8_t { psStopped = 0, psPlaying = 1, psFastForward = 2, psReverse = 3 };
+
+  // aCatalog is the window's, which may be replaced or missing.
+  TPlaybackController(Ui::TMain &aForm, const std::unique_ptr<tCatalogC> &aCatalog,
+                      QObject *aParent = nullptr);
+  ~TPlaybackController() override;
+
+  // The movie engine starts and stops with the window.
+  void Start();
+  void Stop();
+
+  uint8_t PlayState() const { return FPlayState; }
+  double ChosenRate() const { return FRate; }
+  bool Looping() const { return FLoop; }
+  const QString &CurrentPath() const { return FCurrentPath; }
+  TQTControl *MovieControl() const { return fQTControl; }
+  // The notice in the movie panel (a lesson's file missing or unplayable);
+  // empty when none shows.
+  QString MovieNotice() const;
+  const tCommandQueueC &CommandQueue() const { return FCommandQueue; }
+
+  void OpenEpisode(tFileItemC *aEpisode);
+  // The movie control's load of the opened episode ended.
+  void MovieOpened();
+  void MovieOpenFailed(const QString &aMessage);
+  void UpdateTimeLabels();
+  void UpdateButtons();
+  void EnqueueCommand(uint8_t aKind, tFileItemC *aEpisode);
+  // Carries out the head command; false when it stays pending.
+  bool ProcessNextCommand();
+  void PlaceMovie();
+  void CenterControlPanel();
+  // Unloads the movie, so that its file can go.
+  void ReleaseMovie();
+
+protected:
+  bool eventFilter(QObject *aWatched, QEvent *aEvent) override;
+
+private:
+  void fPlayBtnClick();
+  void fPauseBtnClick();
+  void fRewindOnBtnClick();
+  void fRewindOffBtnClick();
+  void fFastFwdOnBtnClick();
+  void fFastFwdOffBtnClick();
+  void fLoopOnBtnClick();
+  void fLoopOffBtnClick();
+  void fRateSliderChange(TImageSlider32 *aSender, int aNewPosition);
+  void fPlayTimerTimer();
+  void fQueueTimerTimer();
+  void fQTControlQTEvent(TQTControl *aSender, uint32_t aEventClass, uint32_t aEventID, int aPhase,
+                         tQTEventC *aEvent, bool *aCancel);
+  void fContentLvDblClick();
+  void fContentLvSelectItem(QTreeWidgetItem *aItem);
+  tFileItemC *NextPlayableEpisode(const QString &aPath) const;
+  // Closes the movie and says in the movie panel that the episode's file is
+  // missing, so that Play cannot pass the previous lesson off as this one.
+  void ShowMissingFile(const tFileItemC &aEpisode);
+  void ShowTitle(const tFileItemC &aEpisode);
+  void ShowMovieNotice(const QString &aText);
+  void HideMovieNotice();
+
+  Ui::TMain *ui;
+  const std::unique_ptr<tCatalogC> &FCatalog;
+  TQTControl *fQTControl = nullptr;
+  QLabel *fMovieNoticeLbl = nullptr;
+  uint8_t FPlayState = psStopped;
+  double FRate = 1.0;
+  bool FLoop = false;
+  QString FCurrentPath;
+  QTimer *fPlayTimer = nullptr;
+  QTimer *fQueueTimer = nullptr;
+  tCommandQueueC FCommandQueue;
+  std::unique_ptr<tScreenSaverC> FScreenSaver;
+};
