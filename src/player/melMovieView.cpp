@@ -5,9 +5,13 @@
 #include <QMetaObject>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
+#include <QOpenGLWindow>
+#include <QVBoxLayout>
 
 #include <mpv/client.h>
 #include <mpv/render_gl.h>
+
+#include <atomic>
 
 namespace {
 void *GetProcAddress(void *, const char *aName) {
@@ -16,21 +20,41 @@ void *GetProcAddress(void *, const char *aName) {
 }
 } // namespace
 
-TMovieView::TMovieView(QWidget *aParent) : QOpenGLWidget(aParent) {
-  setAttribute(Qt::WA_OpaquePaintEvent);
-}
+// The native window the engine draws into.
+class tMovieSurfaceC : public QOpenGLWindow {
+public:
+  explicit tMovieSurfaceC(TMovieView *aView) : mView(aView) {}
+  ~tMovieSurfaceC() override { SetEngine(nullptr); }
 
-TMovieView::~TMovieView() {
-  SetEngine(nullptr);
-}
+  void SetEngine(tMovieEngineC *aEngine);
+  bool Drawing() const { return mRender != nullptr; }
+  int FramesDrawn() const { return mFramesDrawn; }
 
-void TMovieView::SetEngine(tMovieEngineC *aEngine) {
+protected:
+  void initializeGL() override;
+  void paintGL() override;
+
+private:
+  static void OnRenderUpdate(void *aContext);
+  void CreateRenderContext();
+  void FreeRenderContext();
+
+  TMovieView *mView;
+  tMovieEngineC *mEngine = nullptr;
+  QMetaObject::Connection mStarted, mStopping;
+  mpv_render_context *mRender = nullptr;
+  bool mGLReady = false;
+  int mFramesDrawn = 0;
+  std::atomic<bool> mUpdateQueued{false};
+};
+
+void tMovieSurfaceC::SetEngine(tMovieEngineC *aEngine) {
   FreeRenderContext();
-  disconnect(mStarted);
-  disconnect(mStopping);
+  QObject::disconnect(mStarted);
+  QObject::disconnect(mStopping);
   mEngine = aEngine;
   if (mEngine) {
-    mStarted = connect(mEngine, &tMovieEngineC::Started, this, [this] {
+    mStarted = QObject::connect(mEngine, &tMovieEngineC::Started, this, [this] {
       if (mGLReady) {
         makeCurrent();
         CreateRenderContext();
@@ -38,7 +62,7 @@ void TMovieView::SetEngine(tMovieEngineC *aEngine) {
       }
     });
     // Direct: the render context must go while the handle still exists.
-    mStopping = connect(
+    mStopping = QObject::connect(
         mEngine, &tMovieEngineC::Stopping, this, [this] { FreeRenderContext(); },
         Qt::DirectConnection);
     if (mEngine->Handle() && mGLReady) {
@@ -50,11 +74,11 @@ void TMovieView::SetEngine(tMovieEngineC *aEngine) {
   update();
 }
 
-void TMovieView::initializeGL() {
+void tMovieSurfaceC::initializeGL() {
   mGLReady = true;
-  // Reparenting to another window replaces the GL context; the engine's GL
-  // objects must go with the old one, while it can still be made current.
-  connect(
+  // The engine's GL objects must go with the context, while it can still be
+  // made current.
+  QObject::connect(
       context(), &QOpenGLContext::aboutToBeDestroyed, this,
       [this] {
         FreeRenderContext();
@@ -64,7 +88,7 @@ void TMovieView::initializeGL() {
   CreateRenderContext();
 }
 
-void TMovieView::CreateRenderContext() {
+void tMovieSurfaceC::CreateRenderContext() {
   if (mRender || !mEngine || !mEngine->Handle())
     return;
   mpv_opengl_init_params glInit{&GetProcAddress, nullptr};
@@ -77,12 +101,12 @@ void TMovieView::CreateRenderContext() {
     qWarning("The movie picture cannot be drawn: no OpenGL render context.");
     return;
   }
-  mpv_render_context_set_update_callback(mRender, &TMovieView::OnRenderUpdate, this);
+  mpv_render_context_set_update_callback(mRender, &tMovieSurfaceC::OnRenderUpdate, this);
   mEngine->SetDrawing(true);
-  emit DrawingStarted();
+  emit mView->DrawingStarted();
 }
 
-void TMovieView::FreeRenderContext() {
+void tMovieSurfaceC::FreeRenderContext() {
   if (!mRender)
     return;
   const bool needContext = QOpenGLContext::currentContext() != context();
@@ -99,28 +123,28 @@ void TMovieView::FreeRenderContext() {
     mEngine->SetDrawing(false);
 }
 
-void TMovieView::OnRenderUpdate(void *aContext) {
+void tMovieSurfaceC::OnRenderUpdate(void *aContext) {
   // Called on an engine thread: only queue a repaint on the GUI thread.
-  auto *view = static_cast<TMovieView *>(aContext);
-  if (view->mUpdateQueued.exchange(true))
+  auto *surface = static_cast<tMovieSurfaceC *>(aContext);
+  if (surface->mUpdateQueued.exchange(true))
     return;
   QMetaObject::invokeMethod(
-      view,
-      [view] {
-        view->mUpdateQueued = false;
-        view->update();
+      surface,
+      [surface] {
+        surface->mUpdateQueued = false;
+        surface->update();
       },
       Qt::QueuedConnection);
 }
 
-void TMovieView::paintGL() {
+void tMovieSurfaceC::paintGL() {
   if (!mRender) {
     QOpenGLFunctions *gl = context()->functions();
     gl->glClearColor(0, 0, 0, 1);
     gl->glClear(GL_COLOR_BUFFER_BIT);
     return;
   }
-  const qreal ratio = devicePixelRatioF();
+  const qreal ratio = devicePixelRatio();
   mpv_opengl_fbo fbo{int(defaultFramebufferObject()), int(width() * ratio), int(height() * ratio),
                      0};
   int flipY = 1;
@@ -129,4 +153,33 @@ void TMovieView::paintGL() {
                                {MPV_RENDER_PARAM_INVALID, nullptr}};
   mpv_render_context_render(mRender, params);
   ++mFramesDrawn;
+}
+
+TMovieView::TMovieView(QWidget *aParent) : QWidget(aParent), mSurface(new tMovieSurfaceC(this)) {
+  auto *layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  // The container owns the surface from here on.
+  QWidget *container = QWidget::createWindowContainer(mSurface, this);
+  container->setFocusPolicy(Qt::NoFocus);
+  layout->addWidget(container);
+}
+
+TMovieView::~TMovieView() {
+  mSurface->SetEngine(nullptr);
+}
+
+void TMovieView::SetEngine(tMovieEngineC *aEngine) {
+  mSurface->SetEngine(aEngine);
+}
+
+bool TMovieView::Drawing() const {
+  return mSurface->Drawing();
+}
+
+int TMovieView::FramesDrawn() const {
+  return mSurface->FramesDrawn();
+}
+
+QImage TMovieView::grabFramebuffer() {
+  return mSurface->grabFramebuffer();
 }

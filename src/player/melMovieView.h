@@ -1,18 +1,19 @@
 #pragma once
 
-#include <QOpenGLWidget>
+#include <QImage>
+#include <QWidget>
 
-#include <atomic>
-
-struct mpv_render_context;
 class tMovieEngineC;
+class tMovieSurfaceC;
 
 // Draws an engine's picture with its OpenGL render API, and nothing else.
-// The render context lives exactly as long as both the engine's handle and
-// this widget's GL context; while it is missing, the engine draws to its null
-// output, so a movie can load before the view was ever shown and gets its
-// picture once it is.
-class TMovieView : public QOpenGLWidget {
+// The picture goes straight to a native window of its own, so a frame costs
+// the engine's drawing and one swap of the picture's size: the rest of the
+// main window is not recomposed for it. The render context lives exactly as
+// long as both the engine's handle and the window's GL context; while it is
+// missing, the engine draws to its null output, so a movie can load before
+// the view was ever shown and gets its picture once it is.
+class TMovieView : public QWidget {
   Q_OBJECT
 public:
   explicit TMovieView(QWidget *aParent = nullptr);
@@ -20,27 +21,16 @@ public:
 
   // nullptr detaches; the render context is freed first.
   void SetEngine(tMovieEngineC *aEngine);
-  bool Drawing() const { return mRender != nullptr; }
+  bool Drawing() const;
   // Frames handed to the engine for drawing, for diagnostics.
-  int FramesDrawn() const { return mFramesDrawn; }
+  int FramesDrawn() const;
+  // What the view shows now.
+  QImage grabFramebuffer();
 
 signals:
   // A render context was created, the engine now draws here.
   void DrawingStarted();
 
-protected:
-  void initializeGL() override;
-  void paintGL() override;
-
 private:
-  static void OnRenderUpdate(void *aContext);
-  void CreateRenderContext();
-  void FreeRenderContext();
-
-  tMovieEngineC *mEngine = nullptr;
-  QMetaObject::Connection mStarted, mStopping;
-  mpv_render_context *mRender = nullptr;
-  bool mGLReady = false;
-  int mFramesDrawn = 0;
-  std::atomic<bool> mUpdateQueued{false};
+  tMovieSurfaceC *mSurface = nullptr;
 };

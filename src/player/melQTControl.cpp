@@ -1,7 +1,7 @@
 #include "melQTControl.h"
 
+#include "melMoviePositionBar.h"
 #include "melMovieView.h"
-#include "melQTPositionBar.h"
 
 #include <QSet>
 #include <QVBoxLayout>
@@ -57,7 +57,7 @@ public:
   TQTControl *mOwner;
   tMovieEngineC mEngine;
   TMovieView *mView = nullptr;
-  TQTPositionBar *mBar = nullptr;
+  TMoviePositionBar *mBar = nullptr;
   QSet<uint64_t> mListeners;
 };
 
@@ -81,9 +81,9 @@ TQTControl::TQTControl(QWidget *aParent, tMovieOptionsC aOptions)
   }
   picture->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
   layout->addWidget(picture, 1);
-  TQTPositionBar *bar = mImpl->mBar = new TQTPositionBar(this);
+  TMoviePositionBar *bar = mImpl->mBar = new TMoviePositionBar(this);
   layout->addWidget(bar);
-  connect(bar, &TQTPositionBar::SeekRequested, this,
+  connect(bar, &TMoviePositionBar::SeekRequested, this,
           [this](int64_t aTime) { mImpl->mEngine.SetTime(aTime); });
 
   connect(&engine, &tMovieEngineC::MovieLoaded, this, [this] {
@@ -91,8 +91,8 @@ TQTControl::TQTControl(QWidget *aParent, tMovieOptionsC aOptions)
     emit MovieLoaded();
   });
   connect(&engine, &tMovieEngineC::MovieLoadFailed, this, &TQTControl::MovieLoadFailed);
-  connect(&engine, &tMovieEngineC::DurationKnown, bar, &TQTPositionBar::SetDuration);
-  connect(&engine, &tMovieEngineC::Sought, bar, &TQTPositionBar::SetPosition);
+  connect(&engine, &tMovieEngineC::DurationKnown, bar, &TMoviePositionBar::SetDuration);
+  connect(&engine, &tMovieEngineC::Sought, bar, &TMoviePositionBar::SetPosition);
   connect(&engine, &tMovieEngineC::TimeChanged, this, [this](int64_t aTime) {
     mImpl->mBar->SetPosition(aTime);
     mImpl->Raise(cQTTime, cQTCtim);
@@ -103,16 +103,16 @@ TQTControl::TQTControl(QWidget *aParent, tMovieOptionsC aOptions)
 }
 
 TQTControl::~TQTControl() {
-  QuickTimeTerminate();
+  Terminate();
   if (mImpl->mView)
     mImpl->mView->SetEngine(nullptr);
 }
 
-void TQTControl::QuickTimeInitialize() {
+void TQTControl::Initialize() {
   mImpl->mEngine.Start();
 }
 
-void TQTControl::QuickTimeTerminate() {
+void TQTControl::Terminate() {
   mImpl->mEngine.Stop();
 }
 
@@ -143,6 +143,6 @@ TMovieView *TQTControl::View() const {
   return mImpl->mView;
 }
 
-TQTPositionBar *TQTControl::PositionBar() const {
+TMoviePositionBar *TQTControl::PositionBar() const {
   return mImpl->mBar;
 }

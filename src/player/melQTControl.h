@@ -64,7 +64,7 @@ public:
 };
 
 class TMovieView;
-class TQTPositionBar;
+class TMoviePositionBar;
 
 // The window's movie control: an engine, the view that draws its picture
 // (none when headless) and a 16-pixel position bar below it, with the
@@ -75,8 +75,8 @@ public:
   explicit TQTControl(QWidget *aParent = nullptr, tMovieOptionsC aOptions = {});
   ~TQTControl() override;
 
-  void QuickTimeInitialize();
-  void QuickTimeTerminate();
+  void Initialize();
+  void Terminate();
 
   // A path starts loading that movie, paused, and returns at once;
   // MovieLoaded or MovieLoadFailed follows. The empty text unloads the movie
@@ -89,7 +89,7 @@ public:
   bool Loading() const;
   tMovieEngineC &Engine() const;
   TMovieView *View() const;
-  TQTPositionBar *PositionBar() const;
+  TMoviePositionBar *PositionBar() const;
 
 signals:
   void MovieLoaded();

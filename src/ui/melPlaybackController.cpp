@@ -147,12 +147,12 @@ TPlaybackController::TPlaybackController(Ui::TMain &aForm,
 TPlaybackController::~TPlaybackController() = default;
 
 void TPlaybackController::Start() {
-  fQTControl->QuickTimeInitialize();
+  fQTControl->Initialize();
   FRate = 1.0;
 }
 
 void TPlaybackController::Stop() {
-  fQTControl->QuickTimeTerminate();
+  fQTControl->Terminate();
 }
 
 void TPlaybackController::ReleaseMovie() {

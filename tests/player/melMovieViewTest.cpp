@@ -1,8 +1,8 @@
 #include "melMovieView.h"
 #include "melMovieEngine.h"
+#include "melMoviePositionBar.h"
 #include "melPlayerTestSupport.h"
 #include "melQTControl.h"
-#include "melQTPositionBar.h"
 
 #include <QGuiApplication>
 #include <QOpenGLContext>
@@ -37,9 +37,9 @@ TEST(TQTControlVideoTest, DrawsAMovieLoadedBeforeTheViewShows) {
   tMovieOptionsC options;
   options.mEngineOptions = {{"ao", "null"}};
   TQTControl control(nullptr, options);
-  control.QuickTimeInitialize();
+  control.Initialize();
   ASSERT_TRUE(LoadAndWait(control.Engine(), clip));
-  control.resize(320, 240 + TQTPositionBar::cHeight);
+  control.resize(320, 240 + TMoviePositionBar::cHeight);
   control.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&control));
   TMovieView *video = control.View();

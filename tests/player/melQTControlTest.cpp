@@ -1,7 +1,7 @@
 #include "melQTControl.h"
 #include "melMovieEngine.h"
+#include "melMoviePositionBar.h"
 #include "melPlayerTestSupport.h"
-#include "melQTPositionBar.h"
 
 #include <QOpenGLWidget>
 #include <QTest>
@@ -35,7 +35,7 @@ protected:
     tMovieOptionsC options;
     options.mHeadless = true;
     mControl = std::make_unique<TQTControl>(nullptr, options);
-    mControl->QuickTimeInitialize();
+    mControl->Initialize();
     QObject::connect(
         mControl.get(), &TQTControl::OnQTEvent,
         [this](TQTControl *aSender, uint32_t aClass, uint32_t aID, int aPhase, tQTEventC *aEvent,
@@ -179,10 +179,10 @@ TEST_F(TQTControlTest, RemovingAllListenersSilencesEvents) {
 
 TEST_F(TQTControlTest, TerminateIsSafeTwice) {
   ASSERT_NE(Load(), nullptr);
-  mControl->QuickTimeTerminate();
+  mControl->Terminate();
   EXPECT_EQ(mControl->Movie(), nullptr);
-  mControl->QuickTimeTerminate();
-  mControl->QuickTimeInitialize();
+  mControl->Terminate();
+  mControl->Initialize();
   EXPECT_NE(Load(), nullptr);
 }
 

@@ -1,4 +1,4 @@
-#include "melQTPositionBar.h"
+#include "melMoviePositionBar.h"
 
 #include <QLinearGradient>
 #include <QMouseEvent>
@@ -13,13 +13,13 @@ constexpr double cTrackHeight = 4.0;
 constexpr double cKnobRadius = 5.0;
 } // namespace
 
-TQTPositionBar::TQTPositionBar(QWidget *aParent) : QWidget(aParent) {
+TMoviePositionBar::TMoviePositionBar(QWidget *aParent) : QWidget(aParent) {
   setFixedHeight(cHeight);
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
-void TQTPositionBar::SetDuration(int64_t aDuration) {
+void TMoviePositionBar::SetDuration(int64_t aDuration) {
   mDuration = std::max<int64_t>(aDuration, 0);
   mPosition = std::clamp<int64_t>(mPosition, 0, mDuration);
   if (mDuration == 0)
@@ -27,44 +27,48 @@ void TQTPositionBar::SetDuration(int64_t aDuration) {
   update();
 }
 
-void TQTPositionBar::SetPosition(int64_t aPosition) {
+void TMoviePositionBar::SetPosition(int64_t aPosition) {
   if (mDragging)
     return;
   aPosition = std::clamp<int64_t>(aPosition, 0, mDuration);
   if (aPosition == mPosition)
     return;
+  // The engine reports every frame; the bar is drawn again only when the
+  // knob moves by a pixel.
+  const long before = std::lround(KnobX());
   mPosition = aPosition;
-  update();
+  if (std::lround(KnobX()) != before)
+    update();
 }
 
-int TQTPositionBar::TrackLeft() const {
+int TMoviePositionBar::TrackLeft() const {
   return cMargin;
 }
 
-int TQTPositionBar::TrackWidth() const {
+int TMoviePositionBar::TrackWidth() const {
   return std::max(width() - 2 * cMargin, 1);
 }
 
-int64_t TQTPositionBar::TimeAt(int aX) const {
+int64_t TMoviePositionBar::TimeAt(int aX) const {
   double part = std::clamp(double(aX - TrackLeft()) / TrackWidth(), 0.0, 1.0);
   return std::llround(part * double(mDuration));
 }
 
-double TQTPositionBar::KnobX() const {
+double TMoviePositionBar::KnobX() const {
   if (mDuration <= 0)
     return TrackLeft();
   return TrackLeft() + double(mPosition) / double(mDuration) * TrackWidth();
 }
 
-QSize TQTPositionBar::sizeHint() const {
+QSize TMoviePositionBar::sizeHint() const {
   return {200, cHeight};
 }
 
-QSize TQTPositionBar::minimumSizeHint() const {
+QSize TMoviePositionBar::minimumSizeHint() const {
   return {2 * cMargin + 10, cHeight};
 }
 
-void TQTPositionBar::SeekTo(int aX) {
+void TMoviePositionBar::SeekTo(int aX) {
   int64_t time = TimeAt(aX);
   if (time != mPosition) {
     mPosition = time;
@@ -77,7 +81,7 @@ void TQTPositionBar::SeekTo(int aX) {
   }
 }
 
-void TQTPositionBar::mousePressEvent(QMouseEvent *aEvent) {
+void TMoviePositionBar::mousePressEvent(QMouseEvent *aEvent) {
   if (aEvent->button() != Qt::LeftButton || mDuration <= 0) {
     QWidget::mousePressEvent(aEvent);
     return;
@@ -88,7 +92,7 @@ void TQTPositionBar::mousePressEvent(QMouseEvent *aEvent) {
   aEvent->accept();
 }
 
-void TQTPositionBar::mouseMoveEvent(QMouseEvent *aEvent) {
+void TMoviePositionBar::mouseMoveEvent(QMouseEvent *aEvent) {
   if (!mDragging) {
     QWidget::mouseMoveEvent(aEvent);
     return;
@@ -97,7 +101,7 @@ void TQTPositionBar::mouseMoveEvent(QMouseEvent *aEvent) {
   aEvent->accept();
 }
 
-void TQTPositionBar::mouseReleaseEvent(QMouseEvent *aEvent) {
+void TMoviePositionBar::mouseReleaseEvent(QMouseEvent *aEvent) {
   if (!mDragging || aEvent->button() != Qt::LeftButton) {
     QWidget::mouseReleaseEvent(aEvent);
     return;
@@ -108,19 +112,19 @@ void TQTPositionBar::mouseReleaseEvent(QMouseEvent *aEvent) {
   aEvent->accept();
 }
 
-void TQTPositionBar::enterEvent(QEnterEvent *aEvent) {
+void TMoviePositionBar::enterEvent(QEnterEvent *aEvent) {
   mHover = true;
   update();
   QWidget::enterEvent(aEvent);
 }
 
-void TQTPositionBar::leaveEvent(QEvent *aEvent) {
+void TMoviePositionBar::leaveEvent(QEvent *aEvent) {
   mHover = false;
   update();
   QWidget::leaveEvent(aEvent);
 }
 
-void TQTPositionBar::paintEvent(QPaintEvent *) {
+void TMoviePositionBar::paintEvent(QPaintEvent *) {
   QPainter painter(this);
   painter.setRenderHint(QPainter::Antialiasing);
 

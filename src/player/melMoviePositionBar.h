@@ -7,12 +7,12 @@
 // The controller strip under the picture: a thin track, the played part and a
 // knob. Clicking or dragging asks for a seek; while the knob is held, the
 // engine's position reports are ignored so the knob stays under the mouse.
-class TQTPositionBar : public QWidget {
+class TMoviePositionBar : public QWidget {
   Q_OBJECT
 public:
   static constexpr int cHeight = 16;
 
-  explicit TQTPositionBar(QWidget *aParent = nullptr);
+  explicit TMoviePositionBar(QWidget *aParent = nullptr);
 
   // Milliseconds; zero disables seeking and hides the knob.
   void SetDuration(int64_t aDuration);

@@ -1,4 +1,4 @@
-#include "melQTPositionBar.h"
+#include "melMoviePositionBar.h"
 
 #include <QApplication>
 #include <QMouseEvent>
@@ -12,15 +12,15 @@ namespace {
 constexpr int cWidth = 216;
 constexpr int64_t cDuration = 10000;
 
-class TQTPositionBarTest : public ::testing::Test {
+class TMoviePositionBarTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    mBar.resize(cWidth, TQTPositionBar::cHeight);
+    mBar.resize(cWidth, TMoviePositionBar::cHeight);
     mBar.SetDuration(cDuration);
   }
 
   void Mouse(QEvent::Type aType, int aX) {
-    const QPointF at(aX, TQTPositionBar::cHeight / 2);
+    const QPointF at(aX, TMoviePositionBar::cHeight / 2);
     const Qt::MouseButtons held =
         aType == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
     QMouseEvent event(aType, at, mBar.mapToGlobal(at),
@@ -29,10 +29,10 @@ protected:
     QApplication::sendEvent(&mBar, &event);
   }
 
-  TQTPositionBar mBar;
+  TMoviePositionBar mBar;
 };
 
-TEST_F(TQTPositionBarTest, ClickSeeksToTheTimeUnderTheMouse) {
+TEST_F(TMoviePositionBarTest, ClickSeeksToTheTimeUnderTheMouse) {
   struct tCaseC {
     int mX;
     int64_t mTime;
@@ -40,7 +40,7 @@ TEST_F(TQTPositionBarTest, ClickSeeksToTheTimeUnderTheMouse) {
   const tCaseC cases[] = {{8, 0}, {58, 2500}, {108, 5000}, {208, 10000}, {2, 0}, {214, 10000}};
   for (const tCaseC &test : cases) {
     SCOPED_TRACE(test.mX);
-    QSignalSpy seeks(&mBar, &TQTPositionBar::SeekRequested);
+    QSignalSpy seeks(&mBar, &TMoviePositionBar::SeekRequested);
     Mouse(QEvent::MouseButtonPress, test.mX);
     Mouse(QEvent::MouseButtonRelease, test.mX);
     ASSERT_EQ(seeks.count(), 1);
@@ -50,8 +50,8 @@ TEST_F(TQTPositionBarTest, ClickSeeksToTheTimeUnderTheMouse) {
   }
 }
 
-TEST_F(TQTPositionBarTest, DragSeeksAlongAndHoldsTheKnob) {
-  QSignalSpy seeks(&mBar, &TQTPositionBar::SeekRequested);
+TEST_F(TMoviePositionBarTest, DragSeeksAlongAndHoldsTheKnob) {
+  QSignalSpy seeks(&mBar, &TMoviePositionBar::SeekRequested);
   Mouse(QEvent::MouseButtonPress, 28);
   Mouse(QEvent::MouseMove, 68);
   Mouse(QEvent::MouseMove, 68); // the same place asks for nothing new
@@ -69,9 +69,9 @@ TEST_F(TQTPositionBarTest, DragSeeksAlongAndHoldsTheKnob) {
   EXPECT_EQ(mBar.Position(), 6500) << "released: the engine moves the knob again";
 }
 
-TEST_F(TQTPositionBarTest, NoMovieMeansNoSeeking) {
+TEST_F(TMoviePositionBarTest, NoMovieMeansNoSeeking) {
   mBar.SetDuration(0);
-  QSignalSpy seeks(&mBar, &TQTPositionBar::SeekRequested);
+  QSignalSpy seeks(&mBar, &TMoviePositionBar::SeekRequested);
   Mouse(QEvent::MouseButtonPress, 108);
   Mouse(QEvent::MouseButtonRelease, 108);
   EXPECT_EQ(seeks.count(), 0);
