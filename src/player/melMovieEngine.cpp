@@ -1,7 +1,8 @@
 #include "melMovieEngine.h"
 
+#include "melWakeup.h"
+
 #include <QFileInfo>
-#include <QMetaObject>
 #include <QTimer>
 
 #include <mpv/client.h>
@@ -126,18 +127,8 @@ void tMovieEngineC::SetDrawing(bool aDrawing) {
 }
 
 void tMovieEngineC::OnWakeup(void *aContext) {
-  // On an engine thread: hand over to the owner's thread, once per batch.
-  // The queued call goes with the engine if it is destroyed first.
   auto *engine = static_cast<tMovieEngineC *>(aContext);
-  if (engine->mWakeQueued.exchange(true))
-    return;
-  QMetaObject::invokeMethod(
-      engine,
-      [engine] {
-        engine->mWakeQueued = false;
-        engine->DrainEvents();
-      },
-      Qt::QueuedConnection);
+  PostOnce(engine, engine->mWakeQueued, [engine] { engine->DrainEvents(); });
 }
 
 void tMovieEngineC::DrainEvents() {

@@ -1,8 +1,8 @@
 #include "melMovieView.h"
 
 #include "melMovieEngine.h"
+#include "melWakeup.h"
 
-#include <QMetaObject>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
 #include <QOpenGLWindow>
@@ -126,15 +126,7 @@ void tMovieSurfaceC::FreeRenderContext() {
 void tMovieSurfaceC::OnRenderUpdate(void *aContext) {
   // Called on an engine thread: only queue a repaint on the GUI thread.
   auto *surface = static_cast<tMovieSurfaceC *>(aContext);
-  if (surface->mUpdateQueued.exchange(true))
-    return;
-  QMetaObject::invokeMethod(
-      surface,
-      [surface] {
-        surface->mUpdateQueued = false;
-        surface->update();
-      },
-      Qt::QueuedConnection);
+  PostOnce(surface, surface->mUpdateQueued, [surface] { surface->update(); });
 }
 
 void tMovieSurfaceC::paintGL() {
