@@ -246,7 +246,7 @@ void tMovieEngineC::ResetPlayState() {
   mReverse = false;
   SetFlag("pause", true);
   double speed = 1;
-  mpv_set_property(mMpv, "speed", MPV_FORMAT_DOUBLE, &speed);
+  mpv_set_property_async(mMpv, 0, "speed", MPV_FORMAT_DOUBLE, &speed);
 }
 
 void tMovieEngineC::Load(const QString &aPath) {
@@ -361,7 +361,7 @@ void tMovieEngineC::SetRate(double aRate) {
       SetTime(0);
     }
     double speed = std::abs(aRate);
-    mpv_set_property(mMpv, "speed", MPV_FORMAT_DOUBLE, &speed);
+    mpv_set_property_async(mMpv, 0, "speed", MPV_FORMAT_DOUBLE, &speed);
     SetFlag("pause", false);
   }
   ChangeRate(aRate);
@@ -418,11 +418,15 @@ void tMovieEngineC::Command(std::initializer_list<const char *> aArgs) {
   mpv_command(mMpv, args.data());
 }
 
+// Pausing, playing, muting and the speed go to the engine without waiting
+// for it: its core may be busy a while (opening the sound output for a new
+// movie, most of a second where the system has no sound device), and the
+// window must not wait on it. Later calls are carried out after them.
 void tMovieEngineC::SetFlag(const char *aName, bool aOn) {
   if (!mMpv)
     return;
   int flag = aOn ? 1 : 0;
-  mpv_set_property(mMpv, aName, MPV_FORMAT_FLAG, &flag);
+  mpv_set_property_async(mMpv, 0, aName, MPV_FORMAT_FLAG, &flag);
 }
 
 void tMovieEngineC::SetString(const char *aName, const char *aValue) {

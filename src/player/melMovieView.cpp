@@ -3,47 +3,64 @@
 #include "melMovieEngine.h"
 #include "melWakeup.h"
 
+#include <QOffscreenSurface>
 #include <QOpenGLContext>
+#include <QOpenGLFramebufferObject>
 #include <QOpenGLFunctions>
-#include <QOpenGLWindow>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <mpv/client.h>
 #include <mpv/render_gl.h>
 
 #include <atomic>
+#include <memory>
 
 namespace {
+constexpr int cWarmUpDelayMs = 300;
+
 void *GetProcAddress(void *, const char *aName) {
   QOpenGLContext *context = QOpenGLContext::currentContext();
   return context ? reinterpret_cast<void *>(context->getProcAddress(aName)) : nullptr;
 }
 } // namespace
 
-// The native window the engine draws into.
-class tMovieSurfaceC : public QOpenGLWindow {
+// The native window the engine draws into. Its GL context is its own and
+// made with the engine's handle, on an offscreen surface, so the engine can
+// draw from the first movie on, before the window was ever shown.
+class tMovieSurfaceC : public QWindow {
 public:
-  explicit tMovieSurfaceC(TMovieView *aView) : mView(aView) {}
+  explicit tMovieSurfaceC(TMovieView *aView) : mView(aView) {
+    setSurfaceType(QSurface::OpenGLSurface);
+  }
   ~tMovieSurfaceC() override { SetEngine(nullptr); }
 
   void SetEngine(tMovieEngineC *aEngine);
   bool Drawing() const { return mRender != nullptr; }
   int FramesDrawn() const { return mFramesDrawn; }
+  QImage Grab();
 
 protected:
-  void initializeGL() override;
-  void paintGL() override;
+  bool event(QEvent *aEvent) override;
+  void exposeEvent(QExposeEvent *aEvent) override;
 
 private:
   static void OnRenderUpdate(void *aContext);
+  bool MakeContextCurrent();
   void CreateRenderContext();
   void FreeRenderContext();
+  void WarmUp();
+  // Draws the engine's picture into the back buffer; false when the window
+  // cannot be drawn now.
+  bool Draw();
 
   TMovieView *mView;
   tMovieEngineC *mEngine = nullptr;
   QMetaObject::Connection mStarted, mStopping;
+  std::unique_ptr<QOpenGLContext> mContext;
+  std::unique_ptr<QOffscreenSurface> mOffscreen;
   mpv_render_context *mRender = nullptr;
-  bool mGLReady = false;
   int mFramesDrawn = 0;
   std::atomic<bool> mUpdateQueued{false};
 };
@@ -54,71 +71,79 @@ void tMovieSurfaceC::SetEngine(tMovieEngineC *aEngine) {
   QObject::disconnect(mStopping);
   mEngine = aEngine;
   if (mEngine) {
-    mStarted = QObject::connect(mEngine, &tMovieEngineC::Started, this, [this] {
-      if (mGLReady) {
-        makeCurrent();
-        CreateRenderContext();
-        doneCurrent();
-      }
-    });
+    mStarted =
+        QObject::connect(mEngine, &tMovieEngineC::Started, this, [this] { CreateRenderContext(); });
     // Direct: the render context must go while the handle still exists.
     mStopping = QObject::connect(
         mEngine, &tMovieEngineC::Stopping, this, [this] { FreeRenderContext(); },
         Qt::DirectConnection);
-    if (mEngine->Handle() && mGLReady) {
-      makeCurrent();
-      CreateRenderContext();
-      doneCurrent();
-    }
+    CreateRenderContext();
   }
-  update();
+  requestUpdate();
 }
 
-void tMovieSurfaceC::initializeGL() {
-  mGLReady = true;
-  // The engine's GL objects must go with the context, while it can still be
-  // made current.
-  QObject::connect(
-      context(), &QOpenGLContext::aboutToBeDestroyed, this,
-      [this] {
-        FreeRenderContext();
-        mGLReady = false;
-      },
-      Qt::DirectConnection);
-  CreateRenderContext();
+bool tMovieSurfaceC::MakeContextCurrent() {
+  if (!mContext) {
+    mContext = std::make_unique<QOpenGLContext>();
+    mContext->setFormat(requestedFormat());
+    mContext->setShareContext(QOpenGLContext::globalShareContext());
+    mOffscreen = std::make_unique<QOffscreenSurface>();
+    if (!mContext->create()) {
+      qWarning("The movie picture cannot be drawn: no OpenGL context.");
+      return false;
+    }
+    mOffscreen->setFormat(mContext->format());
+    mOffscreen->create();
+  }
+  return mContext->isValid() && mContext->makeCurrent(mOffscreen.get());
 }
 
 void tMovieSurfaceC::CreateRenderContext() {
-  if (mRender || !mEngine || !mEngine->Handle())
+  if (mRender || !mEngine || !mEngine->Handle() || !MakeContextCurrent())
     return;
   mpv_opengl_init_params glInit{&GetProcAddress, nullptr};
   char apiType[] = MPV_RENDER_API_TYPE_OPENGL;
   mpv_render_param params[] = {{MPV_RENDER_PARAM_API_TYPE, apiType},
                                {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &glInit},
                                {MPV_RENDER_PARAM_INVALID, nullptr}};
-  if (mpv_render_context_create(&mRender, mEngine->Handle(), params) < 0) {
+  const int error = mpv_render_context_create(&mRender, mEngine->Handle(), params);
+  mContext->doneCurrent();
+  if (error < 0) {
     mRender = nullptr;
     qWarning("The movie picture cannot be drawn: no OpenGL render context.");
     return;
   }
   mpv_render_context_set_update_callback(mRender, &tMovieSurfaceC::OnRenderUpdate, this);
   mEngine->SetDrawing(true);
+  // The engine sets its renderer up at its first drawing, which takes a
+  // while in software GL; done once the window is up, the first movie
+  // opened need not wait for it.
+  QTimer::singleShot(cWarmUpDelayMs, this, [this] { WarmUp(); });
   emit mView->DrawingStarted();
+}
+
+void tMovieSurfaceC::WarmUp() {
+  if (!mRender || mFramesDrawn > 0 || !MakeContextCurrent())
+    return;
+  QOpenGLFramebufferObject target(16, 16);
+  mpv_opengl_fbo fbo{int(target.handle()), target.width(), target.height(), 0};
+  mpv_render_param params[] = {{MPV_RENDER_PARAM_OPENGL_FBO, &fbo},
+                               {MPV_RENDER_PARAM_INVALID, nullptr}};
+  mpv_render_context_render(mRender, params);
+  mContext->doneCurrent();
 }
 
 void tMovieSurfaceC::FreeRenderContext() {
   if (!mRender)
     return;
-  const bool needContext = QOpenGLContext::currentContext() != context();
-  if (needContext)
-    makeCurrent();
+  const bool current = MakeContextCurrent();
   mpv_render_context_set_update_callback(mRender, nullptr, nullptr);
   // The engine stops the picture it was drawing here; the null output lets
   // later movies load until a render context is back.
   mpv_render_context_free(mRender);
   mRender = nullptr;
-  if (needContext)
-    doneCurrent();
+  if (current)
+    mContext->doneCurrent();
   if (mEngine)
     mEngine->SetDrawing(false);
 }
@@ -126,25 +151,54 @@ void tMovieSurfaceC::FreeRenderContext() {
 void tMovieSurfaceC::OnRenderUpdate(void *aContext) {
   // Called on an engine thread: only queue a repaint on the GUI thread.
   auto *surface = static_cast<tMovieSurfaceC *>(aContext);
-  PostOnce(surface, surface->mUpdateQueued, [surface] { surface->update(); });
+  PostOnce(surface, surface->mUpdateQueued, [surface] { surface->requestUpdate(); });
 }
 
-void tMovieSurfaceC::paintGL() {
+bool tMovieSurfaceC::event(QEvent *aEvent) {
+  if (aEvent->type() == QEvent::UpdateRequest) {
+    if (Draw())
+      mContext->swapBuffers(this);
+    return true;
+  }
+  return QWindow::event(aEvent);
+}
+
+void tMovieSurfaceC::exposeEvent(QExposeEvent *) {
+  if (Draw())
+    mContext->swapBuffers(this);
+}
+
+bool tMovieSurfaceC::Draw() {
+  if (!isExposed() || !mContext || !mContext->makeCurrent(this))
+    return false;
+  const qreal ratio = devicePixelRatio();
+  const int width = int(this->width() * ratio), height = int(this->height() * ratio);
   if (!mRender) {
-    QOpenGLFunctions *gl = context()->functions();
+    QOpenGLFunctions *gl = mContext->functions();
+    gl->glViewport(0, 0, width, height);
     gl->glClearColor(0, 0, 0, 1);
     gl->glClear(GL_COLOR_BUFFER_BIT);
-    return;
+    return true;
   }
-  const qreal ratio = devicePixelRatio();
-  mpv_opengl_fbo fbo{int(defaultFramebufferObject()), int(width() * ratio), int(height() * ratio),
-                     0};
+  mpv_opengl_fbo fbo{int(mContext->defaultFramebufferObject()), width, height, 0};
   int flipY = 1;
   mpv_render_param params[] = {{MPV_RENDER_PARAM_OPENGL_FBO, &fbo},
                                {MPV_RENDER_PARAM_FLIP_Y, &flipY},
                                {MPV_RENDER_PARAM_INVALID, nullptr}};
   mpv_render_context_render(mRender, params);
   ++mFramesDrawn;
+  return true;
+}
+
+QImage tMovieSurfaceC::Grab() {
+  if (!Draw())
+    return {};
+  const qreal ratio = devicePixelRatio();
+  QImage image(int(width() * ratio), int(height() * ratio), QImage::Format_RGBA8888);
+  mContext->functions()->glReadPixels(0, 0, image.width(), image.height(), GL_RGBA,
+                                      GL_UNSIGNED_BYTE, image.bits());
+  mContext->swapBuffers(this);
+  return image.mirrored();
 }
 
 TMovieView::TMovieView(QWidget *aParent) : QWidget(aParent), mSurface(new tMovieSurfaceC(this)) {
@@ -173,5 +227,5 @@ int TMovieView::FramesDrawn() const {
 }
 
 QImage TMovieView::grabFramebuffer() {
-  return mSurface->grabFramebuffer();
+  return mSurface->Grab();
 }

@@ -9,10 +9,9 @@ class tMovieSurfaceC;
 // Draws an engine's picture with its OpenGL render API, and nothing else.
 // The picture goes straight to a native window of its own, so a frame costs
 // the engine's drawing and one swap of the picture's size: the rest of the
-// main window is not recomposed for it. The render context lives exactly as
-// long as both the engine's handle and the window's GL context; while it is
-// missing, the engine draws to its null output, so a movie can load before
-// the view was ever shown and gets its picture once it is.
+// main window is not recomposed for it. The render context is made with the
+// engine's handle (the first movie need not wait for it) and lives as long as
+// the handle; without one (no OpenGL) the engine draws to its null output.
 class TMovieView : public QWidget {
   Q_OBJECT
 public:

@@ -1,8 +1,8 @@
 #include "melPlayerTestSupport.h"
 
 #include "melMovieEngine.h"
+#include "melTestClip.h"
 
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -21,19 +21,8 @@ public:
 private:
   tClipC() {
     const QString path = mDir.filePath(QStringLiteral("clip.mp4"));
-    QStringList args =
-        QStringLiteral("-y -loglevel error -f lavfi -i testsrc2=size=320x240:rate=25 "
-                       "-f lavfi -i sine=frequency=440:sample_rate=44100 -t 4 "
-                       "-c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac "
-                       "-shortest")
-            .split(u' ');
-    QProcess ffmpeg;
-    ffmpeg.start(QStringLiteral("ffmpeg"), args << path);
-    if (!ffmpeg.waitForFinished(30000) || ffmpeg.exitStatus() != QProcess::NormalExit ||
-        ffmpeg.exitCode() != 0)
-      mError =
-          QStringLiteral("ffmpeg failed: ") + QString::fromLocal8Bit(ffmpeg.readAllStandardError());
-    else
+    mError = MakeTestClip(path, {QSize(320, 240), 25, cClipMs / 1000.0});
+    if (mError.isEmpty())
       mPath = path;
   }
   QTemporaryDir mDir;

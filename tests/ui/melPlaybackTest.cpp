@@ -7,51 +7,31 @@
 #include "melLogging.h"
 #include "melMain.h"
 #include "melQTControl.h"
+#include "melTestClip.h"
 #include "melTestEnv.h"
 #include "melUiTestSupport.h"
 
 #include <QDesktopServices>
 #include <QLabel>
-#include <QProcess>
 #include <QTest>
 #include <QUrl>
 
 namespace {
 
-// Short clips, made once per test program.
+// Short clips, made once per test program; the empty text when they could
+// not be made, with the reason in ClipError.
+QString gClipError;
 const QString &ClipFolder() {
   static QTemporaryDir folder;
-  static bool made = false;
-  if (!made) {
-    made = true;
+  static const QString path = [] {
     for (const char *name : {"first", "second"}) {
-      QProcess::execute(QStringLiteral("ffmpeg"),
-                        {QStringLiteral("-y"),
-                         QStringLiteral("-loglevel"),
-                         QStringLiteral("error"),
-                         QStringLiteral("-f"),
-                         QStringLiteral("lavfi"),
-                         QStringLiteral("-i"),
-                         QStringLiteral("testsrc2=size=160x120:rate=25"),
-                         QStringLiteral("-f"),
-                         QStringLiteral("lavfi"),
-                         QStringLiteral("-i"),
-                         QStringLiteral("sine=frequency=440:sample_rate=44100"),
-                         QStringLiteral("-t"),
-                         QStringLiteral("1.2"),
-                         QStringLiteral("-c:v"),
-                         QStringLiteral("libx264"),
-                         QStringLiteral("-preset"),
-                         QStringLiteral("ultrafast"),
-                         QStringLiteral("-pix_fmt"),
-                         QStringLiteral("yuv420p"),
-                         QStringLiteral("-c:a"),
-                         QStringLiteral("aac"),
-                         QStringLiteral("-shortest"),
-                         folder.filePath(QStringLiteral("%1.mp4").arg(QLatin1String(name)))});
+      gClipError = MakeTestClip(folder.filePath(QStringLiteral("%1.mp4").arg(QLatin1String(name))),
+                                {QSize(160, 120), 25, 1.2});
+      if (!gClipError.isEmpty())
+        return QString();
     }
-  }
-  static const QString path = folder.path() + u'/';
+    return folder.path() + u'/';
+  }();
   return path;
 }
 
@@ -60,6 +40,7 @@ protected:
   void SetUp() override {
     TStoreApplicationTest::SetUp();
     const QByteArray clips = ClipFolder().toUtf8();
+    ASSERT_TRUE(gClipError.isEmpty()) << gClipError.toStdString();
     WriteFile(HomeFile(QStringLiteral("sheet.pdf")), "%PDF-1.4\n");
     WriteFile(HomeFile(QStringLiteral("broken.mp4")), "This is not a movie.\n");
     WriteFile(

@@ -1,5 +1,7 @@
 #include "melUiTestSupport.h"
 
+#include "melTestClip.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -35,17 +37,8 @@ bool WaitFor(const std::function<bool()> &aCondition, int aTimeoutMs) {
 }
 
 void MakeClip(const QString &aPath) {
-  QProcess ffmpeg;
-  ffmpeg.start(QStringLiteral("ffmpeg"),
-               {QStringLiteral("-y"), QStringLiteral("-loglevel"), QStringLiteral("error"),
-                QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
-                QStringLiteral("testsrc2=size=64x48:rate=10"), QStringLiteral("-t"),
-                QStringLiteral("0.5"), QStringLiteral("-c:v"), QStringLiteral("libx264"),
-                QStringLiteral("-preset"), QStringLiteral("ultrafast"), QStringLiteral("-pix_fmt"),
-                QStringLiteral("yuv420p"), aPath});
-  const bool finished = ffmpeg.waitForFinished(30000);
-  ASSERT_TRUE(finished && ffmpeg.exitStatus() == QProcess::NormalExit && ffmpeg.exitCode() == 0)
-      << ffmpeg.readAllStandardError().toStdString();
+  const QString error = MakeTestClip(aPath, {QSize(64, 48), 10, 0.5, false});
+  ASSERT_TRUE(error.isEmpty()) << error.toStdString();
 }
 
 void TStoreApplicationTest::SetUp() {
