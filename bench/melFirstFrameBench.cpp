@@ -133,72 +133,65 @@ void Print(const char *aWhat, const std::vector<double> &aRuns) {
 } // namespace
 
 int main(int argc, char **argv) {
-  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-  QApplication app(argc, argv);
-  std::setlocale(LC_NUMERIC, "C");
-  tBenchHomeC home;
-  if (const QString error = home.Prepare({QSize(1280, 720), 30, 10, true, "veryfast"});
-      !error.isEmpty()) {
-    std::fprintf(stderr, "%s\n", qPrintable(error));
-    return 1;
-  }
-
-  constexpr int cRuns = 5;
-  std::vector<double> ours, bare;
-  QSize picture;
-  for (int run = 0; run < cRuns; ++run) {
-    // Ours: the window as the user has it, the episode listed.
-    {
-      TMain window;
-      if (!ShowWithEpisodeListed(window))
-        return 1;
-      TMovieView *view = window.MovieControl()->View();
-      const int before = view ? view->FramesDrawn() : 0;
-      QElapsedTimer timer;
-      timer.start();
-      DoubleClickEpisode(window);
-      const double ms = MillisecondsUntil(timer, [&] {
-        TQTMovie *movie = window.MovieControl()->Movie();
-        return movie && movie->Rate() > 0 && view && view->FramesDrawn() > before;
+  return RunPlaybackBench(
+      argc, argv, {QSize(1280, 720), 30, 10, true, "veryfast"}, [](const tBenchHomeC &aHome) {
+        constexpr int cRuns = 5;
+        std::vector<double> ours, bare;
+        QSize picture;
+        for (int run = 0; run < cRuns; ++run) {
+          // Ours: the window as the user has it, the episode listed.
+          {
+            TMain window;
+            if (!ShowWithEpisodeListed(window))
+              return 1;
+            TMovieView *view = window.MovieControl()->View();
+            const int before = view ? view->FramesDrawn() : 0;
+            QElapsedTimer timer;
+            timer.start();
+            DoubleClickEpisode(window);
+            const double ms = MillisecondsUntil(timer, [&] {
+              TQTMovie *movie = window.MovieControl()->Movie();
+              return movie && movie->Rate() > 0 && view && view->FramesDrawn() > before;
+            });
+            if (ms < 0) {
+              std::fprintf(stderr, "the window drew no frame of the movie\n");
+              return 1;
+            }
+            ours.push_back(ms);
+            picture = view->size();
+          }
+          // The reference, at the picture size ours drew.
+          {
+            tBarePlayerC player;
+            if (!player.Start()) {
+              std::fprintf(stderr, "libmpv cannot start\n");
+              return 1;
+            }
+            player.resize(picture);
+            player.show();
+            QElapsedTimer ready;
+            ready.start();
+            if (MillisecondsUntil(ready, [&] { return player.Ready(); }) < 0) {
+              std::fprintf(stderr, "the reference player has no render context\n");
+              return 1;
+            }
+            QTest::qWait(200);
+            QElapsedTimer timer;
+            timer.start();
+            player.Load(aHome.Clip());
+            const double ms = MillisecondsUntil(timer, [&] { return player.FramesDrawn() > 0; });
+            if (ms < 0) {
+              std::fprintf(stderr, "the reference player drew no frame\n");
+              return 1;
+            }
+            bare.push_back(ms);
+            player.Unload();
+          }
+        }
+        Print("Melodra, double-click to first drawn frame", ours);
+        Print("bare libmpv player, loadfile to first drawn frame", bare);
+        std::printf("picture %dx%d on both sides; ratio: %.2f\n", picture.width(), picture.height(),
+                    Median(ours) / Median(bare));
+        return 0;
       });
-      if (ms < 0) {
-        std::fprintf(stderr, "the window drew no frame of the movie\n");
-        return 1;
-      }
-      ours.push_back(ms);
-      picture = view->size();
-    }
-    // The reference, at the picture size ours drew.
-    {
-      tBarePlayerC player;
-      if (!player.Start()) {
-        std::fprintf(stderr, "libmpv cannot start\n");
-        return 1;
-      }
-      player.resize(picture);
-      player.show();
-      QElapsedTimer ready;
-      ready.start();
-      if (MillisecondsUntil(ready, [&] { return player.Ready(); }) < 0) {
-        std::fprintf(stderr, "the reference player has no render context\n");
-        return 1;
-      }
-      QTest::qWait(200);
-      QElapsedTimer timer;
-      timer.start();
-      player.Load(home.Clip());
-      const double ms = MillisecondsUntil(timer, [&] { return player.FramesDrawn() > 0; });
-      if (ms < 0) {
-        std::fprintf(stderr, "the reference player drew no frame\n");
-        return 1;
-      }
-      bare.push_back(ms);
-      player.Unload();
-    }
-  }
-  Print("Melodra, double-click to first drawn frame", ours);
-  Print("bare libmpv player, loadfile to first drawn frame", bare);
-  std::printf("picture %dx%d on both sides; ratio: %.2f\n", picture.width(), picture.height(),
-              Median(ours) / Median(bare));
-  return 0;
 }

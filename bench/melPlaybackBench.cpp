@@ -4,10 +4,13 @@
 #include "melLogging.h"
 #include "melMain.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QTest>
 
 #include <algorithm>
+#include <clocale>
+#include <cstdio>
 #include <vector>
 
 QString tBenchHomeC::Prepare(const tClipSpecC &aClip) {
@@ -57,4 +60,17 @@ void DoubleClickEpisode(TMain &aWindow) {
 double Median(std::vector<double> aValues) {
   std::sort(aValues.begin(), aValues.end());
   return aValues.empty() ? 0 : aValues[aValues.size() / 2];
+}
+
+int RunPlaybackBench(int aArgc, char **aArgv, const tClipSpecC &aClip,
+                     const std::function<int(const tBenchHomeC &)> &aBody) {
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  QApplication app(aArgc, aArgv);
+  std::setlocale(LC_NUMERIC, "C");
+  tBenchHomeC home;
+  if (const QString error = home.Prepare(aClip); !error.isEmpty()) {
+    std::fprintf(stderr, "%s\n", qPrintable(error));
+    return 1;
+  }
+  return aBody(home);
 }

@@ -6,7 +6,9 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
+#include <vector>
 
 class TMain;
 
@@ -29,5 +31,10 @@ private:
 bool ShowWithEpisodeListed(TMain &aWindow);
 // Selects the episode and double-clicks it, as the user does.
 void DoubleClickEpisode(TMain &aWindow);
+// Runs aBody in an application set up as the program's (shared GL contexts,
+// numbers in the C locale) with a program folder holding aClip; the exit
+// status of the benchmark.
+int RunPlaybackBench(int aArgc, char **aArgv, const tClipSpecC &aClip,
+                     const std::function<int(const tBenchHomeC &)> &aBody);
 // The median of the values.
 double Median(std::vector<double> aValues);

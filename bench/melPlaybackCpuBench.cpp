@@ -130,35 +130,31 @@ tSampleC Mpv(const QString &aClip) {
 } // namespace
 
 int main(int argc, char **argv) {
-  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-  QApplication app(argc, argv);
-  std::setlocale(LC_NUMERIC, "C");
-  tBenchHomeC home;
-  if (const QString error = home.Prepare({QSize(640, 480), 25, 30, true, "veryfast"});
-      !error.isEmpty()) {
-    std::fprintf(stderr, "%s\n", qPrintable(error));
-    return 1;
-  }
-  constexpr int cRuns = 3;
-  std::vector<double> ours, mpv, oursServer, mpvServer;
-  for (int run = 0; run < cRuns; ++run) {
-    const tSampleC our = Ours();
-    const tSampleC their = Mpv(home.Clip());
-    if (our.mPlayer < 0 || their.mPlayer < 0)
-      return 1;
-    std::printf("run %d: Melodra %lld ticks (X server %lld), mpv %lld ticks (X server %lld)\n",
-                run + 1, our.mPlayer, our.mServer, their.mPlayer, their.mServer);
-    std::fflush(stdout);
-    ours.push_back(double(our.mPlayer));
-    mpv.push_back(double(their.mPlayer));
-    oursServer.push_back(double(our.mServer));
-    mpvServer.push_back(double(their.mServer));
-  }
-  std::printf("CPU over %d s playing 640x480 at 640x480 (ticks of %ld per second), medians:\n"
-              "  Melodra %.0f (X server %.0f), mpv %.0f (X server %.0f); ratio %.2f, with the "
-              "X server %.2f\n",
-              cMeasureMs / 1000, sysconf(_SC_CLK_TCK), Median(ours), Median(oursServer),
-              Median(mpv), Median(mpvServer), Median(ours) / Median(mpv),
-              (Median(ours) + Median(oursServer)) / (Median(mpv) + Median(mpvServer)));
-  return 0;
+  return RunPlaybackBench(
+      argc, argv, {QSize(640, 480), 25, 30, true, "veryfast"}, [](const tBenchHomeC &aHome) {
+        constexpr int cRuns = 3;
+        std::vector<double> ours, mpv, oursServer, mpvServer;
+        for (int run = 0; run < cRuns; ++run) {
+          const tSampleC our = Ours();
+          const tSampleC their = Mpv(aHome.Clip());
+          if (our.mPlayer < 0 || their.mPlayer < 0)
+            return 1;
+          std::printf(
+              "run %d: Melodra %lld ticks (X server %lld), mpv %lld ticks (X server %lld)\n",
+              run + 1, our.mPlayer, our.mServer, their.mPlayer, their.mServer);
+          std::fflush(stdout);
+          ours.push_back(double(our.mPlayer));
+          mpv.push_back(double(their.mPlayer));
+          oursServer.push_back(double(our.mServer));
+          mpvServer.push_back(double(their.mServer));
+        }
+        std::printf(
+            "CPU over %d s playing 640x480 at 640x480 (ticks of %ld per second), medians:\n"
+            "  Melodra %.0f (X server %.0f), mpv %.0f (X server %.0f); ratio %.2f, with the "
+            "X server %.2f\n",
+            cMeasureMs / 1000, sysconf(_SC_CLK_TCK), Median(ours), Median(oursServer), Median(mpv),
+            Median(mpvServer), Median(ours) / Median(mpv),
+            (Median(ours) + Median(oursServer)) / (Median(mpv) + Median(mpvServer)));
+        return 0;
+      });
 }
