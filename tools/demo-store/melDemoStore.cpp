@@ -1,6 +1,7 @@
 // Seeds a program folder with a small lesson collection: the catalog, a short
 // movie per movie episode and a sheet per PDF episode. Files already there are
 // kept, so it can run on every start and only the first run takes time.
+#include "melAtomicSave.h"
 #include "melDemoLessons.h"
 #include "melDemoMovies.h"
 #include "melDemoSheets.h"
@@ -8,7 +9,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QSaveFile>
 
 #include <cstdio>
 #include <stdexcept>
@@ -28,10 +28,9 @@ QString Count(qsizetype aCount, const char *aNoun) {
 }
 
 void WriteCatalog(const QString &aFileName, const QByteArray &aContent) {
-  QSaveFile file(aFileName);
-  if (!file.open(QIODevice::WriteOnly) || file.write(aContent) != aContent.size() || !file.commit())
-    throw std::runtime_error(
-        QStringLiteral("Cannot write %1: %2").arg(aFileName, file.errorString()).toStdString());
+  if (const QString error = SaveFileAtomically(aFileName, aContent, QStringLiteral("catalog file"));
+      !error.isEmpty())
+    throw std::runtime_error(error.toStdString());
 }
 
 int Run(const QString &aFolder) {
