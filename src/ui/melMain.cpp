@@ -8,6 +8,7 @@
 #include "melLogging.h"
 #include "melMessages.h"
 #include "melPaths.h"
+#include "melProxy.h"
 #include "melUtil.h"
 #include "ui_melMain.h"
 
@@ -80,6 +81,10 @@ void TMain::FormCreate() {
 
   FLibrary->SetCategoryColumnCount(2);
   FLibrary->ShowTopLevel();
+
+  // Only the store's requests use the proxy.
+  if (IsStoreApplication())
+    FProxy = DetectProxy();
 }
 
 void TMain::FormShow() {

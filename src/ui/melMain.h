@@ -1,6 +1,7 @@
 #pragma once
 
 #include "melPlaybackController.h"
+#include "melProxy.h"
 
 #include <QWidget>
 
@@ -31,6 +32,8 @@ public:
   tCatalogC *Catalog() const { return FCatalog.get(); }
   TLibraryController &Library() const { return *FLibrary; }
   TPlaybackController &Playback() const { return *FPlayback; }
+  // The proxy of the store's requests, read once at creation.
+  const tStoreProxyC &Proxy() const { return FProxy; }
 
   // Library view.
   void SetCategoryColumnCount(int aCount);
@@ -81,6 +84,7 @@ private:
   bool FDeferredStartDone = false;
 
   std::unique_ptr<tCatalogC> FCatalog;
+  tStoreProxyC FProxy;
   TLibraryController *FLibrary = nullptr;
   TPlaybackController *FPlayback = nullptr;
 };

@@ -60,6 +60,7 @@ const QStringList cStoreApplicationLines = {
     QStringLiteral("Exit from melUtil.CheckFilesExisting"),
     QStringLiteral("Exit from GetApplication : tApplicationC"),
     QStringLiteral("Application started, version: 1.5.0.61"),
+    QStringLiteral("Detect System Proxy settings - :0"),
 };
 
 class FirstStartTest : public StartupTest, public ::testing::WithParamInterface<int> {};

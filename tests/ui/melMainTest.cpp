@@ -21,7 +21,11 @@ TEST_F(MainWindowTest, CreatesTheCatalogLogsStartAndCloseAndDefersTheStart) {
   EXPECT_EQ(
       ReadFile(HomeFile(QStringLiteral("Catalog.xml"))),
       QByteArray("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<Catalog version=\"1.0\"/>\n"));
-  EXPECT_EQ(LogMessages(), QStringList{QStringLiteral("Application started, version: 1.5.0.61")});
+  // The store application reads the proxy of its requests; the tests run
+  // without one.
+  EXPECT_EQ(LogMessages(), (QStringList{QStringLiteral("Application started, version: 1.5.0.61"),
+                                        QStringLiteral("Detect System Proxy settings - :0")}));
+  EXPECT_FALSE(window->Proxy().mEnabled);
   EXPECT_EQ(window->size(), QSize(580, 587));
   EXPECT_EQ(window->windowTitle(), QStringLiteral("Melodra"));
 
@@ -33,6 +37,24 @@ TEST_F(MainWindowTest, CreatesTheCatalogLogsStartAndCloseAndDefersTheStart) {
   window->close();
   window.reset();
   EXPECT_EQ(LogMessages().last(), QStringLiteral("Application closed, version: 1.5.0.61"));
+}
+
+TEST_F(MainWindowTest, OnlyTheStoreApplicationReadsTheProxy) {
+  qputenv("http_proxy", "http://proxy1:8080");
+  {
+    TMain window;
+    EXPECT_TRUE(window.Proxy().mEnabled);
+    EXPECT_EQ(window.Proxy().mServer, QStringLiteral("proxy1"));
+    EXPECT_EQ(window.Proxy().mPort, 8080);
+  }
+  mApplication->mName = QStringLiteral("Guitar Lessons");
+  {
+    TMain window;
+    EXPECT_FALSE(window.Proxy().mEnabled);
+  }
+  qunsetenv("http_proxy");
+  EXPECT_EQ(LogMessages().filter(QStringLiteral("Detect System Proxy")),
+            QStringList{QStringLiteral("Detect System Proxy settings - proxy1:8080")});
 }
 
 TEST_F(MainWindowTest, AnExistingCatalogIsLeftUntouched) {
