@@ -1,0 +1,182 @@
+#include "melStoreClient.h"
+
+#include <QUrl>
+
+#include <curl/curl.h>
+
+#include <memory>
+
+namespace {
+
+constexpr int cMaxRedirects = 10;
+
+void InitCurlOnce() {
+  static const bool done = [] { return curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; }();
+  (void)done;
+}
+
+struct tReceivedC {
+  QList<std::pair<QByteArray, QByteArray>> mHeaders;
+  QByteArray mBody;
+};
+
+size_t OnHeader(char *aData, size_t aSize, size_t aCount, void *aUser) {
+  auto *received = static_cast<tReceivedC *>(aUser);
+  const size_t length = aSize * aCount;
+  QByteArray line(aData, qsizetype(length));
+  while (line.endsWith('\n') || line.endsWith('\r'))
+    line.chop(1);
+  if (line.startsWith("HTTP/")) {
+    // A new answer (after a 100 Continue, say): only the last one counts.
+    received->mHeaders.clear();
+  } else if (!line.isEmpty() && (line[0] == ' ' || line[0] == '\t')) {
+    if (!received->mHeaders.isEmpty())
+      received->mHeaders.last().second += ' ' + line.trimmed();
+  } else if (const qsizetype colon = line.indexOf(':'); colon > 0) {
+    received->mHeaders.append({line.left(colon), line.mid(colon + 1).trimmed()});
+  }
+  return length;
+}
+
+size_t OnBody(char *aData, size_t aSize, size_t aCount, void *aUser) {
+  static_cast<tReceivedC *>(aUser)->mBody.append(aData, qsizetype(aSize * aCount));
+  return aSize * aCount;
+}
+
+struct tCurlDeleterC {
+  void operator()(CURL *aCurl) const { curl_easy_cleanup(aCurl); }
+};
+struct tListDeleterC {
+  void operator()(curl_slist *aList) const { curl_slist_free_all(aList); }
+};
+
+} // namespace
+
+tStoreClientC::tStoreClientC(tStoreRequestOptionsC aOptions) : mOptions(std::move(aOptions)) {
+  InitCurlOnce();
+}
+
+tStoreResponseC tStoreClientC::Head(const QString &aUrl) {
+  return Send(aUrl, true);
+}
+
+tStoreResponseC tStoreClientC::Get(const QString &aUrl) {
+  return Send(aUrl, false);
+}
+
+tStoreResponseC tStoreClientC::Send(const QString &aUrl, bool aHead) {
+  // Redirects are followed here, one request at a time, so that each hop
+  // decides for itself whether it may carry the store's cookie.
+  QString url = aUrl;
+  for (int hop = 0; hop <= cMaxRedirects; ++hop) {
+    std::unique_ptr<CURL, tCurlDeleterC> curl(curl_easy_init());
+    if (!curl)
+      throw EStoreRequestError(QStringLiteral("The store request cannot be made."));
+    CURL *handle = curl.get();
+    const QByteArray address = url.toUtf8();
+    tReceivedC received;
+    char error[CURL_ERROR_SIZE] = {};
+    curl_easy_setopt(handle, CURLOPT_URL, address.constData());
+    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, error);
+    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, long(mOptions.mConnectTimeoutMs));
+    curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, long(mOptions.mTimeoutMs));
+    curl_easy_setopt(handle, CURLOPT_NOBODY, aHead ? 1L : 0L);
+    curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, &OnHeader);
+    curl_easy_setopt(handle, CURLOPT_HEADERDATA, &received);
+    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &OnBody);
+    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &received);
+    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
+    const QByteArray certificate = mOptions.mCertificateFile.toLocal8Bit();
+    if (!certificate.isEmpty()) {
+      // The store's certificate, and the system's folder besides it.
+      curl_easy_setopt(handle, CURLOPT_CAINFO, certificate.constData());
+      curl_easy_setopt(handle, CURLOPT_CAPATH, "/etc/ssl/certs");
+    }
+    // The detected proxy or none; the environment's own is not taken, but
+    // its exceptions are.
+    const QByteArray proxy = mOptions.mProxy.mEnabled ? QStringLiteral("http://%1:%2")
+                                                            .arg(mOptions.mProxy.mServer)
+                                                            .arg(mOptions.mProxy.mPort)
+                                                            .toUtf8()
+                                                      : QByteArray();
+    curl_easy_setopt(handle, CURLOPT_PROXY, proxy.constData());
+    QByteArray noProxy = qgetenv("no_proxy");
+    if (noProxy.isEmpty())
+      noProxy = qgetenv("NO_PROXY");
+    curl_easy_setopt(handle, CURLOPT_NOPROXY, noProxy.constData());
+    std::unique_ptr<curl_slist, tListDeleterC> headers;
+    const QString host = QUrl(url).host();
+    if (mOptions.mStoreHost.isEmpty() ||
+        host.compare(mOptions.mStoreHost, Qt::CaseInsensitive) == 0) {
+      // "Cookie;" is libcurl's way of sending the header empty.
+      const QByteArray line = mOptions.mCookie.isEmpty() ? QByteArray("Cookie;")
+                                                         : "Cookie:" + mOptions.mCookie.toUtf8();
+      headers.reset(curl_slist_append(nullptr, line.constData()));
+      curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
+    }
+    const CURLcode result = curl_easy_perform(handle);
+    if (result != CURLE_OK)
+      throw EStoreRequestError(
+          QStringLiteral("The store request for %1 failed: %2")
+              .arg(url, QString::fromUtf8(*error ? error : curl_easy_strerror(result))));
+    long status = 0;
+    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+    char *next = nullptr;
+    curl_easy_getinfo(handle, CURLINFO_REDIRECT_URL, &next);
+    if (status >= 300 && status < 400 && next) {
+      url = QString::fromUtf8(next);
+      continue;
+    }
+    if (status >= 400)
+      throw EStoreRequestError(
+          QStringLiteral("The store answered %1 for %2.").arg(status).arg(url));
+    return {status, url, std::move(received.mHeaders), std::move(received.mBody)};
+  }
+  throw EStoreRequestError(
+      QStringLiteral("The store request for %1 redirects too often.").arg(aUrl));
+}
+
+QString HeaderValue(const tStoreResponseC &aResponse, const QByteArray &aName) {
+  for (const auto &[name, value] : aResponse.mHeaders)
+    if (name.compare(aName, Qt::CaseInsensitive) == 0)
+      return QString::fromUtf8(value).trimmed();
+  return {};
+}
+
+QString QueryResponseHeader(const QString &aUrl, const QByteArray &aName,
+                            const tStoreRequestOptionsC &aOptions) {
+  const tStoreResponseC response = tStoreClientC(aOptions).Head(aUrl);
+  QString result;
+  // The name test is exact; the value is then the first of any letter case.
+  for (const auto &header : response.mHeaders)
+    if (header.first == aName)
+      result = HeaderValue(response, aName);
+  return result;
+}
+
+std::optional<QString> ResolveDownloadQuery(const QString &aLink,
+                                            const tStoreRequestOptionsC &aOptions) {
+  try {
+    return QueryResponseHeader(aLink, "Download", aOptions);
+  } catch (const EStoreRequestError &) {
+    return std::nullopt;
+  }
+}
+
+QString CatalogUrlFor(const QString &aPlainBase, const QString &aLink,
+                      const tStoreRequestOptionsC &aOptions) {
+  return aPlainBase + QStringLiteral("/downloadStore/download.php?") +
+         ResolveDownloadQuery(aLink, aOptions).value_or(QString());
+}
+
+std::optional<QByteArray> FetchStoreCatalog(const QString &aUrl,
+                                            const tStoreRequestOptionsC &aOptions) {
+  try {
+    return tStoreClientC(aOptions).Get(aUrl).mBody;
+  } catch (const EStoreRequestError &) {
+    return std::nullopt;
+  }
+}
