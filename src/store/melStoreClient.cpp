@@ -21,20 +21,9 @@ struct tReceivedC {
 };
 
 size_t OnHeader(char *aData, size_t aSize, size_t aCount, void *aUser) {
-  auto *received = static_cast<tReceivedC *>(aUser);
   const size_t length = aSize * aCount;
-  QByteArray line(aData, qsizetype(length));
-  while (line.endsWith('\n') || line.endsWith('\r'))
-    line.chop(1);
-  if (line.startsWith("HTTP/")) {
-    // A new answer (after a 100 Continue, say): only the last one counts.
-    received->mHeaders.clear();
-  } else if (!line.isEmpty() && (line[0] == ' ' || line[0] == '\t')) {
-    if (!received->mHeaders.isEmpty())
-      received->mHeaders.last().second += ' ' + line.trimmed();
-  } else if (const qsizetype colon = line.indexOf(':'); colon > 0) {
-    received->mHeaders.append({line.left(colon), line.mid(colon + 1).trimmed()});
-  }
+  AddResponseHeaderLine(static_cast<tReceivedC *>(aUser)->mHeaders,
+                        QByteArray(aData, qsizetype(length)));
   return length;
 }
 
@@ -137,6 +126,33 @@ tStoreResponseC tStoreClientC::Send(const QString &aUrl, bool aHead) {
   }
   throw EStoreRequestError(
       QStringLiteral("The store request for %1 redirects too often.").arg(aUrl));
+}
+
+void AddResponseHeaderLine(QList<std::pair<QByteArray, QByteArray>> &aHeaders, QByteArray aLine) {
+  while (aLine.endsWith('\n') || aLine.endsWith('\r'))
+    aLine.chop(1);
+  if (aLine.startsWith("HTTP/")) {
+    // A new answer (after a 100 Continue, say): only the last one counts.
+    aHeaders.clear();
+    return;
+  }
+  if (!aLine.isEmpty() && (aLine[0] == ' ' || aLine[0] == '\t')) {
+    const QByteArray more = aLine.trimmed();
+    if (aHeaders.isEmpty() || more.isEmpty())
+      return;
+    QByteArray &value = aHeaders.last().second;
+    value = value.isEmpty() ? more : value + ' ' + more;
+    return;
+  }
+  const qsizetype colon = aLine.indexOf(':');
+  if (colon <= 0)
+    return;
+  const QByteArray name = aLine.left(colon);
+  // A name is a token: no blanks or control characters in it.
+  for (const char c : name)
+    if (uchar(c) <= ' ' || c == 0x7F)
+      return;
+  aHeaders.append({name, aLine.mid(colon + 1).trimmed()});
 }
 
 QString HeaderValue(const tStoreResponseC &aResponse, const QByteArray &aName) {

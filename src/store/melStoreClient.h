@@ -52,6 +52,12 @@ private:
   tStoreRequestOptionsC mOptions;
 };
 
+// One line of an answer's head, as received: a status line starts the list
+// again (only the final answer counts), a line that starts with a blank
+// continues the value before it, a line without a name (a token before a
+// colon) is left out.
+void AddResponseHeaderLine(QList<std::pair<QByteArray, QByteArray>> &aHeaders, QByteArray aLine);
+
 // The value of the first header whose name equals aName in any letter case,
 // trimmed; empty without one.
 QString HeaderValue(const tStoreResponseC &aResponse, const QByteArray &aName);

@@ -15,6 +15,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -210,6 +211,35 @@ TEST_F(StoreClientTest, TheDetectedProxyCarriesTheRequestsUnlessNoProxyNamesTheH
   qputenv("no_proxy", "127.0.0.1");
   EXPECT_EQ(ResolveDownloadQuery(Link("one"), options), QStringLiteral("item=1&user=ann"));
   qunsetenv("no_proxy");
+}
+
+TEST(StoreResponseHeadTest, LinesBecomeHeadersOfTheFinalAnswer) {
+  const struct {
+    const char *mName;
+    std::vector<const char *> mLines;
+    const char *mHeaders; // name=value, joined by "|"
+  } cases[] = {
+      {"plain", {"HTTP/1.1 200 OK\r\n", "Download:  a=1 \r\n", "X: y\r\n"}, "Download=a=1|X=y"},
+      {"a redirect before",
+       {"HTTP/1.1 302 Found\r\n", "Download: old\r\n", "HTTP/1.1 200 OK\r\n", "Download: new\r\n"},
+       "Download=new"},
+      {"continued", {"A: one\r\n", " two\r\n", "\tthree\r\n"}, "A=one two three"},
+      {"continued from empty, and by blanks", {"A:\r\n", "   \r\n", " two\r\n"}, "A=two"},
+      {"no name, or not a token",
+       {": x\r\n", "no colon\r\n", "Bad Name: x\r\n", "C\x01: x\r\n"},
+       ""},
+      {"a continuation with nothing before", {" lost\r\n", "B: b\r\n"}, "B=b"},
+  };
+  for (const auto &test : cases) {
+    SCOPED_TRACE(test.mName);
+    QList<std::pair<QByteArray, QByteArray>> headers;
+    for (const char *line : test.mLines)
+      AddResponseHeaderLine(headers, line);
+    QByteArrayList parts;
+    for (const auto &[name, value] : headers)
+      parts << name + '=' + value;
+    EXPECT_EQ(parts.join('|').toStdString(), test.mHeaders);
+  }
 }
 
 } // namespace
