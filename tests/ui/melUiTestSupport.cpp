@@ -5,7 +5,6 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDeadlineTimer>
-#include <QProcess>
 #include <QTest>
 #include <QTimer>
 
