@@ -197,6 +197,7 @@ void TPlaybackController::MovieOpened() {
     movie->AddEventListener(eventClass, eventID);
   UpdateTimeLabels();
   PlaceMovie();
+  ProcessQueueSoon();
 }
 
 void TPlaybackController::MovieOpenFailed(const QString &aMessage) {
@@ -207,6 +208,7 @@ void TPlaybackController::MovieOpenFailed(const QString &aMessage) {
   // A play waiting for this movie is dropped with it.
   FPlayState = psStopped;
   UpdateButtons();
+  ProcessQueueSoon();
 }
 
 void TPlaybackController::PlaceMovie() {
@@ -430,6 +432,7 @@ void TPlaybackController::fContentLvDblClick() {
     EnqueueCommand(qkClose, episode);
     EnqueueCommand(qkOpen, episode);
     EnqueueCommand(qkPlay, nullptr);
+    ProcessQueueSoon();
   } else if (episode->mFileType == QLatin1String("Movie")) {
     ShowMissingFile(*episode);
   } else if (episode->mFileType == QLatin1String("PDF") && FileExists(episode->mFilename)) {
@@ -547,6 +550,16 @@ bool TPlaybackController::ProcessNextCommand() {
   }
   FCommandQueue.Done(command.mSerial);
   return true;
+}
+
+void TPlaybackController::ProcessQueueSoon() {
+  if (FQueueSoon)
+    return;
+  FQueueSoon = true;
+  QTimer::singleShot(0, this, [this] {
+    FQueueSoon = false;
+    Guarded([this] { fQueueTimerTimer(); });
+  });
 }
 
 void TPlaybackController::fQueueTimerTimer() {

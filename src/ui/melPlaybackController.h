@@ -83,6 +83,10 @@ private:
   void fRateSliderChange(TImageSlider32 *aSender, int aNewPosition);
   void fPlayTimerTimer();
   void fQueueTimerTimer();
+  // Carries out the queue at the next turn of the event loop instead of the
+  // next tick: for what the user asked for explicitly, and for a load that
+  // ended with a play waiting on it.
+  void ProcessQueueSoon();
   void fQTControlQTEvent(TQTControl *aSender, uint32_t aEventClass, uint32_t aEventID, int aPhase,
                          tQTEventC *aEvent, bool *aCancel);
   void fContentLvDblClick();
@@ -105,6 +109,7 @@ private:
   QString FCurrentPath;
   QTimer *fPlayTimer = nullptr;
   QTimer *fQueueTimer = nullptr;
+  bool FQueueSoon = false;
   tCommandQueueC FCommandQueue;
   std::unique_ptr<tScreenSaverC> FScreenSaver;
 };
