@@ -24,6 +24,9 @@ void TImageButton::paintEvent(QPaintEvent *) {
     return;
   QPainter painter(this);
   painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  // A button that cannot be used now shows faded.
+  if (!isEnabled())
+    painter.setOpacity(0.35);
   // Pictures of another size are fitted to the button, keeping proportions.
   const QSize size = picture.size().scaled(this->size(), Qt::KeepAspectRatio);
   const QRect target(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2), size);

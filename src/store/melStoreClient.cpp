@@ -173,26 +173,30 @@ QString QueryResponseHeader(const QString &aUrl, const QByteArray &aName,
   return result;
 }
 
-std::optional<QString> ResolveDownloadQuery(const QString &aLink,
-                                            const tStoreRequestOptionsC &aOptions) {
+std::optional<QString>
+ResolveDownloadQuery(const QString &aLink, const tStoreRequestOptionsC &aOptions, QString *aError) {
   try {
     return QueryResponseHeader(aLink, "Download", aOptions);
-  } catch (const EStoreRequestError &) {
+  } catch (const EStoreRequestError &e) {
+    if (aError)
+      *aError = e.Message();
     return std::nullopt;
   }
 }
 
 QString CatalogUrlFor(const QString &aPlainBase, const QString &aLink,
-                      const tStoreRequestOptionsC &aOptions) {
+                      const tStoreRequestOptionsC &aOptions, QString *aError) {
   return aPlainBase + QStringLiteral("/downloadStore/download.php?") +
-         ResolveDownloadQuery(aLink, aOptions).value_or(QString());
+         ResolveDownloadQuery(aLink, aOptions, aError).value_or(QString());
 }
 
-std::optional<QByteArray> FetchStoreCatalog(const QString &aUrl,
-                                            const tStoreRequestOptionsC &aOptions) {
+std::optional<QByteArray>
+FetchStoreCatalog(const QString &aUrl, const tStoreRequestOptionsC &aOptions, QString *aError) {
   try {
     return tStoreClientC(aOptions).Get(aUrl).mBody;
-  } catch (const EStoreRequestError &) {
+  } catch (const EStoreRequestError &e) {
+    if (aError)
+      *aError = e.Message();
     return std::nullopt;
   }
 }

@@ -63,16 +63,21 @@ void AddResponseHeaderLine(QList<std::pair<QByteArray, QByteArray>> &aHeaders, Q
 QString HeaderValue(const tStoreResponseC &aResponse, const QByteArray &aName);
 
 // The "Download" header of a download link's HEAD answer (the catalog
-// query); empty without one. A failure gives nullopt.
+// query); empty without one. A failure gives nullopt, and its message in
+// aError when given.
 std::optional<QString> ResolveDownloadQuery(const QString &aLink,
-                                            const tStoreRequestOptionsC &aOptions);
+                                            const tStoreRequestOptionsC &aOptions,
+                                            QString *aError = nullptr);
 // The address of an item's store catalog document: aPlainBase +
-// "/downloadStore/download.php?" + the link's query (empty when it failed).
+// "/downloadStore/download.php?" + the link's query (empty when it failed,
+// with the failure in aError when given).
 QString CatalogUrlFor(const QString &aPlainBase, const QString &aLink,
-                      const tStoreRequestOptionsC &aOptions);
-// The body of a GET; nullopt when the request failed.
+                      const tStoreRequestOptionsC &aOptions, QString *aError = nullptr);
+// The body of a GET; nullopt when the request failed, with the failure in
+// aError when given.
 std::optional<QByteArray> FetchStoreCatalog(const QString &aUrl,
-                                            const tStoreRequestOptionsC &aOptions);
+                                            const tStoreRequestOptionsC &aOptions,
+                                            QString *aError = nullptr);
 // One header of a HEAD answer, by the exact name of its line; empty without
 // one. Raises EStoreRequestError.
 QString QueryResponseHeader(const QString &aUrl, const QByteArray &aName,

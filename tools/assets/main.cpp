@@ -851,6 +851,85 @@ QPainterPath loopGlyph() {
   return half.united(QTransform::fromScale(-1, -1).map(half)).simplified();
 }
 
+QPainterPath arrowGlyph() {
+  // A left-pointing arrow: head and shaft.
+  QPainterPath head = triangle(-24, 2, 20);
+  QPainterPath shaft;
+  shaft.addRoundedRect(QRectF(-2, -7, 26, 14), 3, 3);
+  return head.united(shaft).simplified();
+}
+
+QPainterPath backGlyph() {
+  return arrowGlyph();
+}
+
+QPainterPath forwardGlyph() {
+  return QTransform::fromScale(-1, 1).map(arrowGlyph());
+}
+
+QPainterPath homeGlyph() {
+  // A roof over a house with a door cut out.
+  QPainterPath roof;
+  roof.moveTo(0, -26);
+  roof.lineTo(27, -1);
+  roof.lineTo(-27, -1);
+  roof.closeSubpath();
+  QPainterPath body;
+  body.addRect(QRectF(-17, -4, 34, 26));
+  QPainterPath door;
+  door.addRoundedRect(QRectF(-6, 6, 12, 17), 2, 2);
+  return roof.united(body).subtracted(door).simplified();
+}
+
+QPainterPath shopGlyph() {
+  // A shopping cart: the handle, the basket and two wheels.
+  QPainterPath frame;
+  frame.moveTo(-30, -20);
+  frame.lineTo(-20, -20);
+  frame.lineTo(-12, 12);
+  frame.lineTo(20, 12);
+  QPainterPathStroker pen;
+  pen.setWidth(6);
+  pen.setCapStyle(Qt::RoundCap);
+  pen.setJoinStyle(Qt::RoundJoin);
+  QPainterPath basket;
+  basket.moveTo(-18, -12);
+  basket.lineTo(28, -12);
+  basket.lineTo(22, 6);
+  basket.lineTo(-13, 6);
+  basket.closeSubpath();
+  QPainterPath wheels;
+  wheels.addEllipse(QPointF(-8, 22), 5.5, 5.5);
+  wheels.addEllipse(QPointF(16, 22), 5.5, 5.5);
+  return pen.createStroke(frame).united(basket).united(wheels).simplified();
+}
+
+QPainterPath stopGlyph() {
+  // A cross.
+  QPainterPath bar;
+  bar.addRoundedRect(QRectF(-26, -7, 52, 14), 5, 5);
+  QPainterPath cross = QTransform().rotate(45).map(bar);
+  return cross.united(QTransform().rotate(-45).map(bar)).simplified();
+}
+
+QPainterPath globeGlyph() {
+  // A globe: a ring, a meridian and the equator.
+  QPainterPath outer;
+  outer.addEllipse(QPointF(0, 0), 28, 28);
+  QPainterPath inner;
+  inner.addEllipse(QPointF(0, 0), 21, 21);
+  QPainterPath lines;
+  lines.addRect(QRectF(-22, -3.5, 44, 7));
+  QPainterPath meridian;
+  meridian.addEllipse(QPointF(0, 0), 10, 22);
+  QPainterPath meridianInner;
+  meridianInner.addEllipse(QPointF(0, 0), 4, 21);
+  return outer.subtracted(inner)
+      .united(lines)
+      .united(meridian.subtracted(meridianInner))
+      .simplified();
+}
+
 enum class tFace { Main, Off, Lit };
 
 QImage transportButton(int size, tFace face, bool pressed, const QPainterPath &glyph) {
@@ -1039,6 +1118,12 @@ int main(int argc, char **argv) {
       {"btn-fastfwd-on", 32, tFace::Lit, fastFwdGlyph},
       {"btn-loop", 32, tFace::Off, loopGlyph},
       {"btn-loop-on", 32, tFace::Lit, loopGlyph},
+      {"btn-back", 26, tFace::Off, backGlyph},
+      {"btn-forward", 26, tFace::Off, forwardGlyph},
+      {"btn-home", 26, tFace::Off, homeGlyph},
+      {"btn-shop", 30, tFace::Main, shopGlyph},
+      {"btn-stop", 16, tFace::Off, stopGlyph},
+      {"btn-idle", 16, tFace::Lit, globeGlyph},
   };
   for (const auto &b : buttons) {
     const QString name = QString::fromLatin1(b.name);
