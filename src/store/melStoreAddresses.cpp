@@ -4,6 +4,9 @@
 #include "melStoreSession.h"
 #include "melUtil.h"
 
+#include <QFileInfo>
+#include <QStandardPaths>
+
 namespace {
 
 QString Base(const char *aScheme, const QString &aHost, int aPort, int aSchemePort) {
@@ -31,8 +34,15 @@ QString tStoreAddressesC::PlainBase() const {
   return Base("http", mHost, mHttpPort, 80);
 }
 
+QString DemoStoreCertificate() {
+  const QString file = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                       QStringLiteral("/Melodra/demo-store/cert.pem");
+  return QFileInfo::exists(file) ? file : QString();
+}
+
 tStoreAddressesC ReadStoreAddresses() {
   tStoreAddressesC addresses;
+  addresses.mCertificate = DemoStoreCertificate();
   TRegistry registry;
   if (!registry.OpenKeyReadOnly(cOptionsKey))
     return addresses;

@@ -29,8 +29,13 @@ struct tStoreAddressesC {
   QString LoginPage() const { return SecureBase() + QStringLiteral("/downloadStore/login.php"); }
 };
 
+// The certificate the local demo store makes in its default data folder
+// ($XDG_DATA_HOME/Melodra/demo-store/cert.pem); empty while there is none.
+QString DemoStoreCertificate();
+
 // The addresses the settings give; a port outside 1 to 65535 keeps its
-// default. Raises ERegistryException for a value of the wrong type.
+// default, and without a StoreCertificate the demo store's is trusted.
+// Raises ERegistryException for a value of the wrong type.
 tStoreAddressesC ReadStoreAddresses();
 
 // What a store request is made with now: the session's cookie for the

@@ -3,6 +3,10 @@
 #include "melStoreSession.h"
 #include "melTestEnv.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -66,6 +70,29 @@ TEST_F(StoreAddressesTest, AWrongTypeIsAnErrorAndRequestsTakeTheSessionAndTheCer
   EXPECT_EQ(options.mStoreHost, QStringLiteral("127.0.0.1"));
   EXPECT_EQ(options.mCertificateFile, QStringLiteral("/tmp/store.pem"));
   EXPECT_EQ(options.mProxy.mServer, QStringLiteral("p2"));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(StoreAddressesTest, TheDemoStoresCertificateIsTrustedUntilTheSettingsNameOne) {
+  const QByteArray saved = qgetenv("XDG_DATA_HOME");
+  qputenv("XDG_DATA_HOME", QFile::encodeName(HomeFile(QStringLiteral("data"))));
+  EXPECT_EQ(ReadStoreAddresses().mCertificate, QString()) << "no demo store has run";
+
+  const QString demo = HomeFile(QStringLiteral("data/Melodra/demo-store/cert.pem"));
+  ASSERT_TRUE(QDir().mkpath(QFileInfo(demo).path()));
+  WriteFile(demo, "-----BEGIN CERTIFICATE-----\n");
+  EXPECT_EQ(ReadStoreAddresses().mCertificate, demo);
+
+  WriteRegistry({QStringLiteral("[HKEY_LOCAL_MACHINE\\Software\\Melodra\\Lessondeck\\Options]"),
+                 QStringLiteral("\"StoreCertificate\"=\"/tmp/store.pem\"")});
+  EXPECT_EQ(ReadStoreAddresses().mCertificate, QStringLiteral("/tmp/store.pem"));
+  if (saved.isNull())
+    qunsetenv("XDG_DATA_HOME");
+  else
+    qputenv("XDG_DATA_HOME", saved);
 }
 
 } // namespace
