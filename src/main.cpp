@@ -11,9 +11,16 @@
 
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
+#include <unistd.h>
+
 int main(int argc, char *argv[]) {
+  // Chromium's sandbox refuses to start as root; the store browser then runs
+  // without it.
+  if (geteuid() == 0)
+    setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 1);
   try {
     OpenLog();
   } catch (const EMelError &e) {
