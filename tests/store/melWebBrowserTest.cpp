@@ -34,6 +34,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -391,6 +392,21 @@ TEST_F(WebBrowserTest, ACancelledNavigationSendsNoRequest) {
   LoadAndWait("/page/after");
   EXPECT_FALSE(mServer->Saw("/page/blocked"));
   EXPECT_FALSE(mEvents->Complete(Url("/page/blocked")));
+}
+
+TEST_F(WebBrowserTest, TheHeadersOfACancelledNavigationAreNotLeftForALaterOne) {
+  bool gated = true;
+  mEvents->mCancel = [&gated](const QString &aUrl, bool *aCancel) {
+    if (aUrl.contains(u"/page/gated"))
+      *aCancel = std::exchange(gated, false);
+  };
+  LoadAndWait("/page/before-gated");
+  mBrowser->Navigate2(Url("/page/gated"), cStoreHeaders);
+  ASSERT_TRUE(WaitUntil([&gated] { return !gated; }));
+  // The page's own script goes there next.
+  mBrowser->View()->page()->runJavaScript(QStringLiteral("location.href = '/page/gated';"));
+  ASSERT_TRUE(mEvents->WaitComplete(Url("/page/gated")));
+  EXPECT_EQ(HeaderOf(mServer->HeadersOf("/page/gated"), "Content-Type"), "(none)");
 }
 
 TEST_F(WebBrowserTest, AFailingHandlerIsLoggedAndItsCancelKept) {
