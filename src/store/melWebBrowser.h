@@ -3,10 +3,7 @@
 #include <QString>
 #include <QWidget>
 
-#include <memory>
 #include <optional>
-
-class QWebEngineView;
 
 // The page or frame a navigation event is about. A completed one carries its
 // document's cookie text as the page's script sees it ("a=1; b=2"), read
@@ -27,30 +24,29 @@ struct tWebBrowserOptionsC {
 constexpr int cCSCNavigateForward = 1;
 constexpr int cCSCNavigateBack = 2;
 
-// The embedded browser of the store, a widget that fills its parent. The web
-// engine starts with the first TWebBrowser, never before.
+// The embedded browser of the store, a widget that fills its parent. Made by
+// CreateWebBrowser; the web engine behind it is loaded with the first one,
+// never before.
 class TWebBrowser : public QWidget {
   Q_OBJECT
 public:
-  explicit TWebBrowser(QWidget *aParent, tWebBrowserOptionsC aOptions = {});
   ~TWebBrowser() override;
 
   // A top-level navigation whose request carries aHeaders: "Name: value"
   // lines, each ended by LF CR, CR LF or LF. Raises EMelError for an
   // address that is not one.
-  void Navigate2(const QString &aUrl, const QString &aHeaders);
-  void Navigate(const QString &aUrl);
-  void GoBack();
-  void GoForward();
-  void Stop();
+  virtual void Navigate2(const QString &aUrl, const QString &aHeaders) = 0;
+  virtual void Navigate(const QString &aUrl) = 0;
+  virtual void GoBack() = 0;
+  virtual void GoForward() = 0;
+  virtual void Stop() = 0;
   // Offline, no request leaves the browser.
-  void SetOffline(bool aOffline);
-  bool Offline() const;
+  virtual void SetOffline(bool aOffline) = 0;
+  virtual bool Offline() const = 0;
 
-  bool CanGoBack() const;
-  bool CanGoForward() const;
-  QString LocationURL() const;
-  QWebEngineView *View() const;
+  virtual bool CanGoBack() const = 0;
+  virtual bool CanGoForward() const = 0;
+  virtual QString LocationURL() const = 0;
 
 signals:
   // Before every navigation of the page and its frames; *aCancel = true
@@ -60,8 +56,25 @@ signals:
   void NavigateComplete2(TWebBrowser *aSender, const tBrowserObjectC &aBrowser,
                          const QString &aUrl);
   void CommandStateChange(TWebBrowser *aSender, int aCommand, bool aEnable);
+  // The page's navigation ended without its document (no connection, a
+  // refused certificate, stopped); no NavigateComplete2 follows.
+  void NavigateError(TWebBrowser *aSender, const QString &aUrl);
 
-private:
-  struct tPrivateC;
-  std::unique_ptr<tPrivateC> d;
+protected:
+  explicit TWebBrowser(QWidget *aParent);
 };
+
+// A new browser in aParent. Raises EMelError when the web engine cannot be
+// loaded.
+TWebBrowser *CreateWebBrowser(QWidget *aParent, const tWebBrowserOptionsC &aOptions);
+
+// A program linked with the web engine itself makes its browsers through
+// this instead of loading the engine's module.
+using tWebBrowserFactoryFn = TWebBrowser *(*)(QWidget *aParent,
+                                              const tWebBrowserOptionsC &aOptions);
+void SetWebBrowserFactory(tWebBrowserFactoryFn aFactory);
+
+// The module that holds the web engine, beside the program or in its
+// library folder.
+inline constexpr const char *cWebEngineModule = "melodra-webengine.so";
+inline constexpr const char *cWebEngineFactorySymbol = "MelodraCreateWebBrowser";

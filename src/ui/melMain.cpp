@@ -9,6 +9,7 @@
 #include "melMessages.h"
 #include "melPaths.h"
 #include "melProxy.h"
+#include "melStoreController.h"
 #include "melUtil.h"
 #include "ui_melMain.h"
 
@@ -44,6 +45,13 @@ TMain::TMain(QWidget *aParent) : QWidget(aParent), ui(std::make_unique<Ui::TMain
 
   FLibrary = new TLibraryController(*ui, FCatalog, this);
   FPlayback = new TPlaybackController(*ui, FCatalog, this);
+  FStore = new TStoreController(*ui, FProxy, this);
+  // Playing takes the movie panel back from the store.
+  FPlayback->SetStoreHider([this] {
+    if (FStore->StoreShown())
+      FStore->HideStore();
+  });
+  FStore->SetCatalogReloader([this] { FLibrary->ReloadCatalog(); });
 
   try {
     FormCreate();
@@ -82,8 +90,10 @@ void TMain::FormCreate() {
   FLibrary->SetCategoryColumnCount(2);
   FLibrary->ShowTopLevel();
 
+  const bool storeApplication = IsStoreApplication();
+  FStore->Start(storeApplication);
   // Only the store's requests use the proxy.
-  if (IsStoreApplication())
+  if (storeApplication)
     FProxy = DetectProxy();
 }
 

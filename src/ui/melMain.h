@@ -15,13 +15,14 @@ class TMain;
 class QFrame;
 class TCatalogListView;
 class TLibraryController;
+class TStoreController;
 class tCatalogC;
 
 // The private message that runs the deferred start once the window is shown.
 inline constexpr int WM_DEFERRED_START = 1024 + 1000;
 
 // The main window: the form, its start and close, and the controllers that
-// own each capability (the library view, playback).
+// own each capability (the library view, playback, the store).
 class TMain : public QWidget {
   Q_OBJECT
 public:
@@ -32,6 +33,7 @@ public:
   tCatalogC *Catalog() const { return FCatalog.get(); }
   TLibraryController &Library() const { return *FLibrary; }
   TPlaybackController &Playback() const { return *FPlayback; }
+  TStoreController &Store() const { return *FStore; }
   // The proxy of the store's requests, read once at creation.
   const tStoreProxyC &Proxy() const { return FProxy; }
 
@@ -87,4 +89,5 @@ private:
   tStoreProxyC FProxy;
   TLibraryController *FLibrary = nullptr;
   TPlaybackController *FPlayback = nullptr;
+  TStoreController *FStore = nullptr;
 };

@@ -54,8 +54,9 @@ QMessageBox::StandardButton Confirm(const QString &aText, QMessageBox::StandardB
   return Show(QMessageBox::Question, QStringLiteral("Confirm"), aText, aButtons, aParent);
 }
 
-void Information(const QString &aText, QWidget *aParent) {
-  Show(QMessageBox::Information, QStringLiteral("Information"), aText, QMessageBox::Ok, aParent);
+QMessageBox::StandardButton Information(const QString &aText, QMessageBox::StandardButtons aButtons,
+                                        QWidget *aParent) {
+  return Show(QMessageBox::Information, QStringLiteral("Information"), aText, aButtons, aParent);
 }
 
 void OpenThroughDesktop(const QUrl &aUrl) {

@@ -20,8 +20,10 @@ QMessageBox::StandardButton Confirm(const QString &aText,
                                     QMessageBox::StandardButtons aButtons = QMessageBox::Yes |
                                                                             QMessageBox::No,
                                     QWidget *aParent = nullptr);
-// A notice: caption "Information", information icon.
-void Information(const QString &aText, QWidget *aParent = nullptr);
+// A notice: caption "Information", information icon; the button chosen.
+QMessageBox::StandardButton Information(const QString &aText,
+                                        QMessageBox::StandardButtons aButtons = QMessageBox::Ok,
+                                        QWidget *aParent = nullptr);
 
 // Opens a file or page with the desktop's program for it; when the desktop
 // has none, logs that and raises EMelError naming what was to be opened.

@@ -247,6 +247,8 @@ void TPlaybackController::fPlayBtnClick() {
   TQTMovie *movie = fQTControl->Movie();
   if (!movie)
     return;
+  if (FHideStore)
+    FHideStore();
   movie->Play(FRate);
   movie->SetSwitch(false);
 }
@@ -427,6 +429,8 @@ void TPlaybackController::fContentLvDblClick() {
   tFileItemC *episode = row < 0 ? nullptr : EpisodeOf(ui->fContentLv->RowData(row));
   if (!episode || episode->mStatus != esDownloaded)
     return;
+  if (FHideStore)
+    FHideStore();
   if (episode->mFileType == QLatin1String("Movie") && FileExists(episode->mFilename)) {
     fPlayTimer->stop();
     EnqueueCommand(qkClose, episode);

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 namespace Ui {
@@ -61,6 +62,8 @@ public:
   void UpdateTimeLabels();
   void UpdateButtons();
   void EnqueueCommand(uint8_t aKind, tFileItemC *aEpisode);
+  // Called before a movie is played, so the store leaves the movie panel.
+  void SetStoreHider(std::function<void()> aHide) { FHideStore = std::move(aHide); }
   // Carries out the head command; false when it stays pending.
   bool ProcessNextCommand();
   void PlaceMovie();
@@ -112,4 +115,5 @@ private:
   bool FQueueSoon = false;
   tCommandQueueC FCommandQueue;
   std::unique_ptr<tScreenSaverC> FScreenSaver;
+  std::function<void()> FHideStore;
 };

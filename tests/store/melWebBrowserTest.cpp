@@ -1,4 +1,4 @@
-#include "melWebBrowser.h"
+#include "melWebEngineBrowser.h"
 
 #include "melErrors.h"
 #include "melTestEnv.h"
@@ -166,7 +166,7 @@ public:
     std::optional<QString> mCookie;
   };
 
-  explicit tBrowserEventsC(TWebBrowser *aBrowser) : mBrowser(aBrowser) {
+  explicit tBrowserEventsC(TWebEngineBrowser *aBrowser) : mBrowser(aBrowser) {
     connect(aBrowser, &TWebBrowser::BeforeNavigate2, this,
             [this](TWebBrowser *aSender, const tBrowserObjectC &aObject, const QString &aUrl,
                    bool *aCancel) {
@@ -184,6 +184,8 @@ public:
             [this](TWebBrowser *, int aCommand, bool aEnable) {
               mCommands.push_back({aCommand, aEnable});
             });
+    connect(aBrowser, &TWebBrowser::NavigateError, this,
+            [this](TWebBrowser *, const QString &aUrl) { mErrors.push_back(aUrl); });
     connect(aBrowser->View()->page(), &QWebEnginePage::loadFinished, this,
             [this](bool aOk) { mLoads.push_back(aOk); });
   }
@@ -214,6 +216,7 @@ public:
   std::vector<tNavigationC> mBefore, mComplete;
   std::vector<std::pair<int, bool>> mCommands;
   std::vector<bool> mLoads;
+  std::vector<QString> mErrors;
 
 private:
   TWebBrowser *mBrowser;
@@ -255,7 +258,7 @@ TEST(WebEngineStart, TheEngineStartsWithTheFirstBrowserNotBefore) {
   tStoreServerC<httplib::Server> server("http");
   EXPECT_EQ(WebEngineChildren(), 0);
   QWidget host;
-  auto browser = std::make_unique<TWebBrowser>(&host);
+  auto browser = std::make_unique<TWebEngineBrowser>(&host);
   tBrowserEventsC events(browser.get());
   browser->Navigate(server.Url("/page/first"));
   ASSERT_TRUE(events.WaitComplete(server.Url("/page/first")));
@@ -318,7 +321,7 @@ protected:
     mHost = new QWidget;
     mHost->resize(640, 480);
     mHost->show();
-    mBrowser = new TWebBrowser(mHost);
+    mBrowser = new TWebEngineBrowser(mHost);
   }
   static void TearDownTestSuite() {
     delete mBrowser;
@@ -343,7 +346,7 @@ protected:
 
   static inline tStoreServerC<httplib::Server> *mServer = nullptr;
   static inline QWidget *mHost = nullptr;
-  static inline TWebBrowser *mBrowser = nullptr;
+  static inline TWebEngineBrowser *mBrowser = nullptr;
   std::unique_ptr<tBrowserEventsC> mEvents;
 };
 
@@ -472,8 +475,9 @@ TEST_F(WebBrowserTest, OfflineNothingLeavesTheBrowser) {
   mBrowser->Navigate(Url("/page/offline"));
   ASSERT_TRUE(mEvents->WaitFailedLoad());
   EXPECT_FALSE(mServer->Saw("/page/offline"));
-  // A page that did not load raises no completion.
+  // A page that did not load raises no completion, but its error.
   EXPECT_TRUE(mEvents->mComplete.empty());
+  EXPECT_EQ(mEvents->mErrors, std::vector<QString>{Url("/page/offline")});
 
   mBrowser->SetOffline(false);
   EXPECT_FALSE(mBrowser->Offline());
@@ -492,7 +496,7 @@ TEST_F(WebBrowserTest, TheBrowserFillsItsParent) {
 TEST_F(WebBrowserTest, HistoryStepsAndTheirCommandStates) {
   // A browser of its own, so that its history starts empty.
   QWidget host;
-  TWebBrowser browser(&host);
+  TWebEngineBrowser browser(&host);
   tBrowserEventsC events(&browser);
   EXPECT_FALSE(browser.CanGoBack());
   EXPECT_FALSE(browser.CanGoForward());
@@ -594,7 +598,7 @@ TEST(WebBrowserCertificates, AnErrorPassesOnlyForTheStoreHostWithTheStoreCertifi
     options.mTrustedHost = QLatin1String(c.mTrustedHost);
     if (*c.mCertificate)
       options.mCertificateFile = folder.path() + QLatin1String(c.mCertificate);
-    TWebBrowser browser(&host, options);
+    TWebEngineBrowser browser(&host, options);
     tBrowserEventsC events(&browser);
     browser.Navigate(store.Url(c.mPath));
     ASSERT_TRUE(WaitUntil([&] { return !events.mLoads.empty(); })) << c.mPath;
@@ -604,6 +608,7 @@ TEST(WebBrowserCertificates, AnErrorPassesOnlyForTheStoreHostWithTheStoreCertifi
       EXPECT_TRUE(events.WaitComplete(store.Url(c.mPath))) << c.mPath;
     else
       EXPECT_FALSE(events.Complete(store.Url(c.mPath))) << c.mPath;
+    EXPECT_EQ(events.mErrors.size(), c.mLoads ? 0u : 1u) << c.mPath;
   }
 }
 
