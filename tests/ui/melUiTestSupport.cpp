@@ -8,17 +8,21 @@
 #include <QTest>
 #include <QTimer>
 
-std::vector<tSeenBoxC> RunAnsweringBoxes(const std::function<void()> &aAction) {
+std::vector<tSeenBoxC> RunAnsweringBoxes(const std::function<void()> &aAction,
+                                         QMessageBox::StandardButton aAnswer) {
   std::vector<tSeenBoxC> seen;
   QTimer timer;
   timer.setInterval(10);
-  QObject::connect(&timer, &QTimer::timeout, [&seen] {
+  QObject::connect(&timer, &QTimer::timeout, [&seen, aAnswer] {
     auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
     if (!box || !box->isVisible())
       return;
     seen.push_back(
         {box->windowTitle(), box->text(), box->icon(), box->standardButtons(), box->textFormat()});
-    box->buttons().first()->click();
+    if (QAbstractButton *answer = box->button(aAnswer))
+      answer->click();
+    else
+      box->buttons().first()->click();
   });
   timer.start();
   aAction();

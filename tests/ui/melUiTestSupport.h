@@ -20,9 +20,12 @@ struct tSeenBoxC {
   Qt::TextFormat mTextFormat = Qt::AutoText;
 };
 
-// Runs the action and answers every message box it shows with its first
-// button, recording what each box showed.
-std::vector<tSeenBoxC> RunAnsweringBoxes(const std::function<void()> &aAction);
+// Runs the action and answers every message box it shows with aAnswer when
+// the box has it, else with its first button, recording what each box
+// showed.
+std::vector<tSeenBoxC>
+RunAnsweringBoxes(const std::function<void()> &aAction,
+                  QMessageBox::StandardButton aAnswer = QMessageBox::NoButton);
 
 // Runs the event loop until the condition holds; false after the timeout.
 bool WaitFor(const std::function<bool()> &aCondition, int aTimeoutMs = 5000);
