@@ -3,6 +3,8 @@
 #include "melTestEnv.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QThread>
@@ -93,6 +95,37 @@ INSTANTIATE_TEST_SUITE_P(Signals, FirstStartTest, ::testing::Values(SIGTERM, SIG
                          [](const auto &aInfo) {
                            return std::string(aInfo.param == SIGTERM ? "SIGTERM" : "SIGINT");
                          });
+
+// The direct children of a process whose name says web engine.
+int WebEngineChildren(qint64 aPid) {
+  int count = 0;
+  for (const QString &entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+    if (!stat.open(QIODevice::ReadOnly))
+      continue;
+    const QByteArray text = stat.readAll();
+    const qsizetype open = text.indexOf('('), close = text.lastIndexOf(')');
+    if (open < 0 || close < open)
+      continue;
+    const QList<QByteArray> fields = text.mid(close + 2).split(' ');
+    if (fields.size() > 1 && fields[1].toLongLong() == aPid &&
+        text.mid(open + 1, close - open - 1).contains("WebEngine"))
+      ++count;
+  }
+  return count;
+}
+
+TEST_F(StartupTest, AStartThatDoesNotOpenTheStoreStartsNoWebEngine) {
+  Start();
+  ASSERT_TRUE(WaitForLogLine(cStoreApplicationLines.last()));
+  // Past the window's deferred start.
+  QThread::msleep(1500);
+  EXPECT_EQ(WebEngineChildren(mProcess.processId()), 0);
+  const QByteArray maps = ReadFile(QStringLiteral("/proc/%1/maps").arg(mProcess.processId()));
+  EXPECT_FALSE(maps.contains("WebEngine")) << "the web engine's libraries are not even mapped";
+  Signal(SIGTERM);
+  ExpectCleanExit();
+}
 
 TEST_F(StartupTest, QuittingThePickerEndsTheRunWithoutAWindow) {
   QStringList registry;
