@@ -16,7 +16,13 @@ constexpr const char *cStyle = R"(
   header { display: flex; align-items: center; justify-content: space-between;
            padding: 14px 28px; background: #1e2128; border-bottom: 1px solid #2b2f38; }
   header .brand { font-size: 20px; font-weight: bold; color: #f2c14e; letter-spacing: .5px; }
-  header nav a { margin-left: 18px; }
+  header nav a { margin-left: 18px; white-space: nowrap; }
+  @media (max-width: 640px) {
+    header { padding: 10px 16px; }
+    header .brand { font-size: 16px; }
+    header nav a { margin-left: 10px; font-size: 13px; }
+    main { padding: 14px 16px 32px; }
+  }
   main { max-width: 980px; margin: 0 auto; padding: 24px 28px 48px; }
   h1 { font-size: 24px; margin: 8px 0 4px; color: #f4f5f7; }
   p.lead { color: #9aa1ad; margin-top: 0; }
