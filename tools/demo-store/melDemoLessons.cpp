@@ -134,7 +134,18 @@ std::vector<tDemoLessonC> MakeLessons() {
   return lessons;
 }
 
-QString Escaped(const QString &aText) {
+void OpenCategory(QString &aOut, int aDepth, const QString &aName) {
+  aOut += QString(aDepth, u'\t') + QLatin1String("<Category name=\"") + XmlEscaped(aName) +
+          QLatin1String("\">\n");
+}
+
+void CloseCategory(QString &aOut, int aDepth) {
+  aOut += QString(aDepth, u'\t') + QLatin1String("</Category>\n");
+}
+
+} // namespace
+
+QString XmlEscaped(const QString &aText) {
   QString out;
   out.reserve(aText.size());
   for (const QChar c : aText) {
@@ -149,21 +160,10 @@ QString Escaped(const QString &aText) {
   return out;
 }
 
-void Element(QString &aOut, const char *aTag, const QString &aText) {
-  aOut += QLatin1String("\t\t\t\t\t<") + QLatin1String(aTag) + u'>' + Escaped(aText) +
+void AppendXmlElement(QString &aOut, int aDepth, const char *aTag, const QString &aText) {
+  aOut += QString(aDepth, u'\t') + u'<' + QLatin1String(aTag) + u'>' + XmlEscaped(aText) +
           QLatin1String("</") + QLatin1String(aTag) + QLatin1String(">\n");
 }
-
-void OpenCategory(QString &aOut, int aDepth, const QString &aName) {
-  aOut += QString(aDepth, u'\t') + QLatin1String("<Category name=\"") + Escaped(aName) +
-          QLatin1String("\">\n");
-}
-
-void CloseCategory(QString &aOut, int aDepth) {
-  aOut += QString(aDepth, u'\t') + QLatin1String("</Category>\n");
-}
-
-} // namespace
 
 QString tDemoLessonC::CatalogPath() const {
   return Media() == tDemoMediaE::Sheet ? QStringLiteral("pdf\\") + mStem + QLatin1String(".pdf")
@@ -207,18 +207,21 @@ QByteArray DemoCatalog(const std::vector<tDemoLessonC> &aLessons) {
 
     const QString extension =
         lesson.Media() == tDemoMediaE::Sheet ? QStringLiteral(".pdf") : QStringLiteral(".mov");
-    xml += QLatin1String("\t\t\t\t<File name=\"") + Escaped(lesson.mName) + QLatin1String("\">\n");
-    Element(xml, "Filename", lesson.CatalogPath());
-    Element(xml, "iPodFile", QStringLiteral("iPod\\") + lesson.mStem + QLatin1String(".m4v"));
-    Element(xml, "AcidFile", QStringLiteral("ACID\\") + lesson.mStem + QLatin1String(".acd-zip"));
-    Element(xml, "FileType", lesson.mFileType);
-    Element(xml, "Instrument", lesson.mInstrument);
-    Element(xml, "Artist", lesson.mArtist);
-    Element(xml, "Level", lesson.mLevel);
-    Element(xml, "URL",
-            QStringLiteral("https://127.0.0.1:8443/downloadStore/files/") + lesson.mStem +
-                extension);
-    Element(xml, "Status", QStringLiteral("Downloaded"));
+    xml +=
+        QLatin1String("\t\t\t\t<File name=\"") + XmlEscaped(lesson.mName) + QLatin1String("\">\n");
+    AppendXmlElement(xml, 5, "Filename", lesson.CatalogPath());
+    AppendXmlElement(xml, 5, "iPodFile",
+                     QStringLiteral("iPod\\") + lesson.mStem + QLatin1String(".m4v"));
+    AppendXmlElement(xml, 5, "AcidFile",
+                     QStringLiteral("ACID\\") + lesson.mStem + QLatin1String(".acd-zip"));
+    AppendXmlElement(xml, 5, "FileType", lesson.mFileType);
+    AppendXmlElement(xml, 5, "Instrument", lesson.mInstrument);
+    AppendXmlElement(xml, 5, "Artist", lesson.mArtist);
+    AppendXmlElement(xml, 5, "Level", lesson.mLevel);
+    AppendXmlElement(xml, 5, "URL",
+                     QStringLiteral("https://127.0.0.1:8443/downloadStore/files/") + lesson.mStem +
+                         extension);
+    AppendXmlElement(xml, 5, "Status", QStringLiteral("Downloaded"));
     xml += QLatin1String("\t\t\t\t</File>\n");
     previous = &lesson;
   }

@@ -41,3 +41,8 @@ const std::vector<tDemoLessonC> &DemoLessons();
 // The whole catalog as ISO-8859-1 bytes. Raises std::logic_error when a text
 // does not fit that encoding.
 QByteArray DemoCatalog(const std::vector<tDemoLessonC> &aLessons);
+
+// Text for an XML element or a quoted attribute.
+QString XmlEscaped(const QString &aText);
+// One element on a line of its own, aDepth tabs in.
+void AppendXmlElement(QString &aOut, int aDepth, const char *aTag, const QString &aText);

@@ -103,6 +103,14 @@ template <typename WriteFn> void WritePem(const std::string &aPath, mode_t aMode
 
 } // namespace
 
+bool ReadRandomBytes(unsigned char *aOut, size_t aSize) {
+  FILE *source = fopen("/dev/urandom", "r");
+  const bool read = source && fread(aOut, 1, aSize, source) == aSize;
+  if (source)
+    fclose(source);
+  return read;
+}
+
 void EnsureDemoStoreCertificate(const QString &aFolder) {
   const std::string certPath = Local(QDir(aFolder).filePath(QStringLiteral("cert.pem")));
   const std::string keyPath = Local(QDir(aFolder).filePath(QStringLiteral("key.pem")));
@@ -117,11 +125,7 @@ void EnsureDemoStoreCertificate(const QString &aFolder) {
     Fail("cannot make a certificate");
   X509_set_version(cert.get(), X509_VERSION_3);
   unsigned char serial[16];
-  FILE *random = fopen("/dev/urandom", "r");
-  const bool haveSerial = random && fread(serial, 1, sizeof serial, random) == sizeof serial;
-  if (random)
-    fclose(random);
-  if (!haveSerial)
+  if (!ReadRandomBytes(serial, sizeof serial))
     Fail("cannot read /dev/urandom");
   serial[0] &= 0x7f;
   BIGNUM *number = BN_bin2bn(serial, sizeof serial, nullptr);

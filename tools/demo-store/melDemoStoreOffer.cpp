@@ -119,24 +119,6 @@ std::vector<tDemoStoreItemC> MakeItems() {
   return items;
 }
 
-QString Escaped(const QString &aText) {
-  QString out;
-  for (const QChar c : aText) {
-    switch (c.unicode()) {
-    case u'&': out += QLatin1String("&amp;"); break;
-    case u'<': out += QLatin1String("&lt;"); break;
-    case u'>': out += QLatin1String("&gt;"); break;
-    default: out += c;
-    }
-  }
-  return out;
-}
-
-void Field(QString &aOut, const char *aName, const QString &aValue) {
-  aOut += QLatin1String("\t\t\t<") + QLatin1String(aName) + u'>' + Escaped(aValue) +
-          QLatin1String("</") + QLatin1String(aName) + QLatin1String(">\n");
-}
-
 } // namespace
 
 const std::vector<tDemoStoreItemC> &DemoStoreItems() {
@@ -177,7 +159,7 @@ QByteArray DemoStoreCatalog(const tDemoStoreItemC &aItem, const QString &aPlainB
   if (aBad == tBadCatalogE::NotXml)
     return "<html><body><p>Item not available<br></body></html>\n";
   QString xml = QStringLiteral("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<Store item=\"") +
-                aItem.mId + QStringLiteral("\">\n\t<Group name=\"") + Escaped(aItem.mTitle) +
+                aItem.mId + QStringLiteral("\">\n\t<Group name=\"") + XmlEscaped(aItem.mTitle) +
                 QStringLiteral("\">\n");
   bool first = true;
   for (const tDemoStoreLessonC &lesson : aItem.mLessons) {
@@ -187,16 +169,17 @@ QByteArray DemoStoreCatalog(const tDemoStoreItemC &aItem, const QString &aPlainB
       fileName = QStringLiteral("../../") + fileName;
     const bool complete = !(first && aBad == tBadCatalogE::ItemMissingFields);
     xml += QLatin1String("\t\t<Item>\n");
-    Field(xml, "Instrument", l.mInstrument);
-    Field(xml, "Category", l.mCategory);
-    Field(xml, "Sub-Category", l.mSubCategory);
-    Field(xml, "Filename", fileName);
+    AppendXmlElement(xml, 3, "Instrument", l.mInstrument);
+    AppendXmlElement(xml, 3, "Category", l.mCategory);
+    AppendXmlElement(xml, 3, "Sub-Category", l.mSubCategory);
+    AppendXmlElement(xml, 3, "Filename", fileName);
     if (complete)
-      Field(xml, "FileType", l.mFileType);
-    Field(xml, "Artist", l.mArtist);
-    Field(xml, "Level", l.mLevel);
+      AppendXmlElement(xml, 3, "FileType", l.mFileType);
+    AppendXmlElement(xml, 3, "Artist", l.mArtist);
+    AppendXmlElement(xml, 3, "Level", l.mLevel);
     if (complete)
-      Field(xml, "Link", aPlainBase + QStringLiteral("/downloadStore/files/") + lesson.mServedName);
+      AppendXmlElement(xml, 3, "Link",
+                       aPlainBase + QStringLiteral("/downloadStore/files/") + lesson.mServedName);
     xml += QLatin1String("\t\t</Item>\n");
     first = false;
   }

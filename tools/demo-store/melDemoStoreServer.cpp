@@ -1,5 +1,6 @@
 #include "melDemoStoreServer.h"
 
+#include "melDemoStoreCertificate.h"
 #include "melDemoStorePages.h"
 
 #include <QDir>
@@ -113,11 +114,7 @@ std::string EnsureLoginToken(const QString &aDataFolder) {
     file.close();
   }
   unsigned char random[16];
-  FILE *source = fopen("/dev/urandom", "r");
-  const bool read = source && fread(random, 1, sizeof random, source) == sizeof random;
-  if (source)
-    fclose(source);
-  if (!read)
+  if (!ReadRandomBytes(random, sizeof random))
     throw std::runtime_error("cannot read /dev/urandom");
   const std::string token =
       QByteArray(reinterpret_cast<const char *>(random), sizeof random).toHex().toStdString();
