@@ -117,3 +117,7 @@ QString tRelativePathResolverC::Resolve(const QString &aPath) const {
   result.replace(u'/', u'\\');
   return result;
 }
+
+bool LocalFileExists(const QString &aResolvedPath) {
+  return QFileInfo(LocalPath(aResolvedPath)).isFile();
+}

@@ -18,6 +18,8 @@ QString RemoveLastFolder(const QString &aFolder);
 // path of this file system.
 QString ExpandRelativePath(const QString &aBaseFolder, const QString &aPath);
 QString LocalPath(const QString &aResolvedPath);
+// A file (not a folder) is at the resolved path.
+bool LocalFileExists(const QString &aResolvedPath);
 
 // ExpandRelativePath against one base folder, many times: the common case of
 // a plain relative path is the base followed by the path.

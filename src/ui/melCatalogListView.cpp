@@ -164,3 +164,7 @@ int TCatalogListView::SelectedRow() const {
 tCatalogItemC *TCatalogListView::ItemData(const QTreeWidgetItem *aItem) {
   return aItem ? static_cast<const tRowItemC *>(aItem)->mData : nullptr;
 }
+
+tCatalogItemC *TCatalogListView::IndexData(const QModelIndex &aIndex) const {
+  return ItemData(itemFromIndex(aIndex.siblingAtColumn(0)));
+}

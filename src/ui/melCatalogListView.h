@@ -34,6 +34,8 @@ public:
   QString RowCaption(int aIndex);
   int SelectedRow() const;
   static tCatalogItemC *ItemData(const QTreeWidgetItem *aItem);
+  // The catalog item of the row an index of the list's model lies in.
+  tCatalogItemC *IndexData(const QModelIndex &aIndex) const;
 
   // The pictures of the episode rows, by image index.
   void SetImages(const QList<QIcon> &aImages) { mImages = aImages; }

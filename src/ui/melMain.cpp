@@ -4,6 +4,7 @@
 #include "melCatalog.h"
 #include "melCatalogFile.h"
 #include "melCatalogListView.h"
+#include "melDownloadsController.h"
 #include "melLibraryController.h"
 #include "melLogging.h"
 #include "melMessages.h"
@@ -52,6 +53,14 @@ TMain::TMain(QWidget *aParent) : QWidget(aParent), ui(std::make_unique<Ui::TMain
       FStore->HideStore();
   });
   FStore->SetCatalogReloader([this] { FLibrary->ReloadCatalog(); });
+  FDownloads = new TDownloadsController(*ui, FCatalog, this);
+  TDownloadsController::tActionsC downloadActions;
+  downloadActions.mCheckStoreLogin = [this] { return FStore->CheckStoreLogin(); };
+  downloadActions.mStopMovie = [this] { FPlayback->StopMovie(); };
+  downloadActions.mRemoveEpisode = [this](tFileItemC &aEpisode) { RemoveEpisode(aEpisode); };
+  FDownloads->SetActions(std::move(downloadActions));
+  FPlayback->SetDownloadActions([this] { FDownloads->miResumeClick(); },
+                                [this] { FDownloads->miPauseClick(); });
 
   try {
     FormCreate();

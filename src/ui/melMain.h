@@ -14,6 +14,7 @@ class TMain;
 
 class QFrame;
 class TCatalogListView;
+class TDownloadsController;
 class TLibraryController;
 class TStoreController;
 class tCatalogC;
@@ -22,7 +23,7 @@ class tCatalogC;
 inline constexpr int WM_DEFERRED_START = 1024 + 1000;
 
 // The main window: the form, its start and close, and the controllers that
-// own each capability (the library view, playback, the store).
+// own each capability (the library view, playback, the store, the downloads).
 class TMain : public QWidget {
   Q_OBJECT
 public:
@@ -34,6 +35,7 @@ public:
   TLibraryController &Library() const { return *FLibrary; }
   TPlaybackController &Playback() const { return *FPlayback; }
   TStoreController &Store() const { return *FStore; }
+  TDownloadsController &Downloads() const { return *FDownloads; }
   // The proxy of the store's requests, read once at creation.
   const tStoreProxyC &Proxy() const { return FProxy; }
 
@@ -90,4 +92,5 @@ private:
   TLibraryController *FLibrary = nullptr;
   TPlaybackController *FPlayback = nullptr;
   TStoreController *FStore = nullptr;
+  TDownloadsController *FDownloads = nullptr;
 };

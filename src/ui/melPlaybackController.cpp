@@ -26,10 +26,6 @@ constexpr double cFastRate = 2.0;
 constexpr double cReverseRate = -2.0;
 constexpr int cStrip = 16; // the position bar under the picture
 
-bool FileExists(const QString &aResolvedPath) {
-  return QFileInfo(LocalPath(aResolvedPath)).isFile();
-}
-
 } // namespace
 
 QString PlayTimeText(qint64 aSeconds) {
@@ -254,6 +250,10 @@ void TPlaybackController::fPlayBtnClick() {
 }
 
 void TPlaybackController::fPauseBtnClick() {
+  StopMovie();
+}
+
+void TPlaybackController::StopMovie() {
   if (TQTMovie *movie = fQTControl->Movie())
     movie->Stop();
 }
@@ -419,7 +419,7 @@ tFileItemC *TPlaybackController::NextPlayableEpisode(const QString &aPath) const
   // them would leave a play pending for ever.
   tFileItemC *next = FCatalog ? EpisodeOf(FCatalog->FindNextFile(aPath)) : nullptr;
   while (next && !(next->mStatus == esDownloaded && next->mFileType == QLatin1String("Movie") &&
-                   FileExists(next->mFilename)))
+                   LocalFileExists(next->mFilename)))
     next = EpisodeOf(FCatalog->FindNextFile(next->GetPath()));
   return next;
 }
@@ -427,11 +427,22 @@ tFileItemC *TPlaybackController::NextPlayableEpisode(const QString &aPath) const
 void TPlaybackController::fContentLvDblClick() {
   const int row = ui->fContentLv->SelectedRow();
   tFileItemC *episode = row < 0 ? nullptr : EpisodeOf(ui->fContentLv->RowData(row));
-  if (!episode || episode->mStatus != esDownloaded)
+  if (!episode)
     return;
+  if (episode->mStatus == esNotDownloaded || episode->mStatus == esError ||
+      episode->mStatus == esPaused) {
+    if (FResumeDownload)
+      FResumeDownload();
+    return;
+  }
+  if (episode->mStatus == esDownloading) {
+    if (FPauseDownload)
+      FPauseDownload();
+    return;
+  }
   if (FHideStore)
     FHideStore();
-  if (episode->mFileType == QLatin1String("Movie") && FileExists(episode->mFilename)) {
+  if (episode->mFileType == QLatin1String("Movie") && LocalFileExists(episode->mFilename)) {
     fPlayTimer->stop();
     EnqueueCommand(qkClose, episode);
     EnqueueCommand(qkOpen, episode);
@@ -439,7 +450,7 @@ void TPlaybackController::fContentLvDblClick() {
     ProcessQueueSoon();
   } else if (episode->mFileType == QLatin1String("Movie")) {
     ShowMissingFile(*episode);
-  } else if (episode->mFileType == QLatin1String("PDF") && FileExists(episode->mFilename)) {
+  } else if (episode->mFileType == QLatin1String("PDF") && LocalFileExists(episode->mFilename)) {
     OpenThroughDesktop(QUrl::fromLocalFile(LocalPath(episode->mFilename)));
   }
   UpdateButtons();
@@ -449,7 +460,7 @@ void TPlaybackController::fContentLvSelectItem(QTreeWidgetItem *aItem) {
   tFileItemC *episode = EpisodeOf(TCatalogListView::ItemData(aItem));
   if (episode && episode->mStatus == esDownloaded && episode->mFileType == QLatin1String("Movie") &&
       FPlayState == psStopped) {
-    if (!FileExists(episode->mFilename)) {
+    if (!LocalFileExists(episode->mFilename)) {
       ShowMissingFile(*episode);
       return;
     }

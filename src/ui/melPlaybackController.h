@@ -64,6 +64,14 @@ public:
   void EnqueueCommand(uint8_t aKind, tFileItemC *aEpisode);
   // Called before a movie is played, so the store leaves the movie panel.
   void SetStoreHider(std::function<void()> aHide) { FHideStore = std::move(aHide); }
+  // A double-click on an episode that is not downloaded resumes or pauses
+  // its download instead.
+  void SetDownloadActions(std::function<void()> aResume, std::function<void()> aPause) {
+    FResumeDownload = std::move(aResume);
+    FPauseDownload = std::move(aPause);
+  }
+  // Stops the movie as the pause button does.
+  void StopMovie();
   // Carries out the head command; false when it stays pending.
   bool ProcessNextCommand();
   void PlaceMovie();
@@ -116,4 +124,6 @@ private:
   tCommandQueueC FCommandQueue;
   std::unique_ptr<tScreenSaverC> FScreenSaver;
   std::function<void()> FHideStore;
+  std::function<void()> FResumeDownload;
+  std::function<void()> FPauseDownload;
 };

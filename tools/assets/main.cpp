@@ -701,6 +701,26 @@ QImage downloadedIcon(int size) {
   return img;
 }
 
+// The download progress of one band (0 to 7, an eighth more each) in one of
+// the two blink phases: a ring whose filled arc grows clockwise from the top,
+// the arc brighter in the second phase.
+QImage progressIcon(int band, bool bright) {
+  QImage img = canvas(16, 16);
+  QPainter p(&img);
+  prepare(p);
+  const QRectF ring(1.5, 1.5, 13, 13);
+  p.setPen(QPen(withAlpha(kLavender, 200), 1));
+  p.setBrush(withAlpha(kMist, 230));
+  p.drawEllipse(ring);
+  p.setPen(Qt::NoPen);
+  p.setBrush(bright ? kAmber : kViolet);
+  // Qt counts angles counter-clockwise from three o'clock in 1/16 degrees.
+  p.drawPie(ring.adjusted(1, 1, -1, -1), 90 * 16, -(band + 1) * 45 * 16);
+  p.setBrush(bright ? kAmberDeep : kIndigo);
+  p.drawEllipse(QRectF(6, 6, 4, 4));
+  return img;
+}
+
 QImage pausedIcon(int size) {
   QImage img = canvas(size, size);
   QPainter p(&img);
@@ -1097,6 +1117,9 @@ int main(int argc, char **argv) {
     ok &= save(icon.draw(16), dir, QString::fromLatin1(icon.name) + ".png");
     ok &= save(icon.draw(32), dir, QString::fromLatin1(icon.name) + "@2x.png");
   }
+  for (int index = 0; index < 16; ++index)
+    ok &= save(progressIcon(index / 2, index % 2 == 1), dir,
+               QStringLiteral("progress-%1.png").arg(index));
   const QImage track = sliderTrack();
   ok &= save(cut(track, 0, 10), dir, "slider-left.png");
   ok &= save(cut(track, 10, 110), dir, "slider-center.png");
