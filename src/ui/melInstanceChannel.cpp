@@ -4,6 +4,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QThread>
+#include <QTimer>
 
 namespace {
 
@@ -11,6 +12,8 @@ const QByteArray cRaiseRequest = "raise\n";
 const QByteArray cRaiseAnswer = "ok\n";
 // Anything longer than a request is not one.
 constexpr qint64 cLongestRequest = 64;
+// A caller that says nothing does not keep its connection.
+constexpr int cRequestTimeout = 5000;
 
 } // namespace
 
@@ -34,6 +37,7 @@ bool tInstanceChannelC::Listen(QString &aError) {
 void tInstanceChannelC::AcceptConnections() {
   while (QLocalSocket *socket = mServer->nextPendingConnection()) {
     connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    QTimer::singleShot(cRequestTimeout, socket, &QLocalSocket::abort);
     connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
       if (!socket->canReadLine()) {
         if (socket->bytesAvailable() > cLongestRequest)
