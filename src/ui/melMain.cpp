@@ -134,6 +134,13 @@ void TMain::FormDestroy() {
   WriteLog(QStringLiteral("Application closed, version: ") + VersionText());
 }
 
+void TMain::BringForward() {
+  setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+  show();
+  raise();
+  activateWindow();
+}
+
 void TMain::showEvent(QShowEvent *aEvent) {
   QWidget::showEvent(aEvent);
   if (FShown)

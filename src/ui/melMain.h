@@ -31,6 +31,8 @@ public:
   ~TMain() override;
 
   bool DeferredStartDone() const { return FDeferredStartDone; }
+  // Shows the window on top and active, un-minimised.
+  void BringForward();
   tCatalogC *Catalog() const { return FCatalog.get(); }
   TLibraryController &Library() const { return *FLibrary; }
   TPlaybackController &Playback() const { return *FPlayback; }

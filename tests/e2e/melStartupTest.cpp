@@ -15,13 +15,14 @@ namespace {
 
 class StartupTest : public TTempHomeTest {
 protected:
-  void Start() {
+  void Start() { StartIn(mProcess, qEnvironmentVariable("MELODRA_HOME")); }
+  static void StartIn(QProcess &aProcess, const QString &aHome) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("MELODRA_HOME"), qEnvironmentVariable("MELODRA_HOME"));
+    environment.insert(QStringLiteral("MELODRA_HOME"), aHome);
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    mProcess.setProcessEnvironment(environment);
-    mProcess.start(qEnvironmentVariable("MELODRA_TEST_BIN") + QStringLiteral("/melodra"), {});
-    ASSERT_TRUE(mProcess.waitForStarted(5000));
+    aProcess.setProcessEnvironment(environment);
+    aProcess.start(qEnvironmentVariable("MELODRA_TEST_BIN") + QStringLiteral("/melodra"), {});
+    ASSERT_TRUE(aProcess.waitForStarted(5000));
   }
   // Waits until the log holds a line; the program writes it when it gets there.
   bool WaitForLogLine(const QString &aLine) {
@@ -36,6 +37,23 @@ protected:
     return false;
   }
   void Signal(int aSignal) { ::kill(static_cast<pid_t>(mProcess.processId()), aSignal); }
+  // Two applications, so that the start shows the picker.
+  void WriteTwoApplications() {
+    QStringList registry;
+    QImage picture(54, 48, QImage::Format_RGB32);
+    picture.fill(Qt::darkCyan);
+    for (const QString &key : {QStringLiteral("guitar"), QStringLiteral("piano")}) {
+      ASSERT_TRUE(picture.save(HomeFile(key + QStringLiteral(".png"))));
+      registry << QStringLiteral(
+                      "[HKEY_LOCAL_MACHINE\\Software\\Melodra\\Lessondeck\\Applications\\") +
+                      key + u']'
+               << QStringLiteral("\"Name\"=\"%1\"").arg(key)
+               << QStringLiteral("\"IconUp\"=\"%1.png\"").arg(key)
+               << QStringLiteral("\"IconDown\"=\"%1.png\"").arg(key)
+               << QStringLiteral("\"Catalog\"=\"%1.xml\"").arg(key);
+    }
+    WriteRegistry(registry);
+  }
   void ExpectCleanExit() {
     ASSERT_TRUE(mProcess.waitForFinished(20000));
     EXPECT_EQ(mProcess.exitStatus(), QProcess::NormalExit);
@@ -128,20 +146,7 @@ TEST_F(StartupTest, AStartThatDoesNotOpenTheStoreStartsNoWebEngine) {
 }
 
 TEST_F(StartupTest, QuittingThePickerEndsTheRunWithoutAWindow) {
-  QStringList registry;
-  QImage picture(54, 48, QImage::Format_RGB32);
-  picture.fill(Qt::darkCyan);
-  for (const QString &key : {QStringLiteral("guitar"), QStringLiteral("piano")}) {
-    ASSERT_TRUE(picture.save(HomeFile(key + QStringLiteral(".png"))));
-    registry << QStringLiteral(
-                    "[HKEY_LOCAL_MACHINE\\Software\\Melodra\\Lessondeck\\Applications\\") +
-                    key + u']'
-             << QStringLiteral("\"Name\"=\"%1\"").arg(key)
-             << QStringLiteral("\"IconUp\"=\"%1.png\"").arg(key)
-             << QStringLiteral("\"IconDown\"=\"%1.png\"").arg(key)
-             << QStringLiteral("\"Catalog\"=\"%1.xml\"").arg(key);
-  }
-  WriteRegistry(registry);
+  ASSERT_NO_FATAL_FAILURE(WriteTwoApplications());
   Start();
   ASSERT_TRUE(WaitForLogLine(QStringLiteral("show PickApplication")));
   // A termination signal while the picker is up counts as "Quit".
@@ -179,6 +184,94 @@ TEST_F(StartupTest, ALogThatCannotBeOpenedEndsTheProgramWithItsMessage) {
   EXPECT_TRUE(errors.contains("Melodra: Cannot open the log file " +
                               QFile::encodeName(HomeFile(QStringLiteral("plain/log.txt")))))
       << errors.toStdString();
+}
+
+// A second program on the folder of a running one: it brings the first
+// forward and ends, whether the first shows its window or still its picker.
+class SecondStartTest : public StartupTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(SecondStartTest, BringsTheRunningProgramForwardAndEnds) {
+  const bool picker = GetParam();
+  if (picker) {
+    ASSERT_NO_FATAL_FAILURE(WriteTwoApplications());
+  }
+  const QString firstReady =
+      picker ? QStringLiteral("show PickApplication") : cStoreApplicationLines.last();
+  Start();
+  ASSERT_TRUE(WaitForLogLine(firstReady));
+
+  QProcess second;
+  StartIn(second, qEnvironmentVariable("MELODRA_HOME"));
+  ASSERT_TRUE(second.waitForFinished(30000));
+  EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
+
+  const QStringList log = LogMessages();
+  const qsizetype asked =
+      log.indexOf(QStringLiteral("Melodra already runs on this program folder, process %1")
+                      .arg(mProcess.processId()));
+  ASSERT_GE(asked, 0) << log.join(u'\n').toStdString();
+  // The first raised its window before it answered.
+  EXPECT_EQ(log.mid(asked + 1),
+            (QStringList{QStringLiteral("A second start asked to bring the window forward"),
+                         QStringLiteral("Brought the running Melodra forward; this start ends")}));
+  // The second start chose no application and showed nothing.
+  EXPECT_EQ(log.count(firstReady), 1);
+  EXPECT_EQ(log.count(QStringLiteral("Enter to GetApplication : tApplicationC")), 1);
+
+  EXPECT_EQ(mProcess.state(), QProcess::Running);
+  EXPECT_TRUE(QFile::exists(HomeFile(QStringLiteral(".melodra.lock"))));
+  Signal(SIGTERM);
+  ExpectCleanExit();
+  EXPECT_FALSE(QFile::exists(HomeFile(QStringLiteral(".melodra.lock"))));
+}
+
+INSTANTIATE_TEST_SUITE_P(FirstShows, SecondStartTest, ::testing::Bool(), [](const auto &aInfo) {
+  return std::string(aInfo.param ? "ThePicker" : "TheWindow");
+});
+
+TEST_F(StartupTest, AProgramKilledHardLeavesNoLockThatStopsTheNextStart) {
+  Start();
+  ASSERT_TRUE(WaitForLogLine(cStoreApplicationLines.last()));
+  const qint64 killed = mProcess.processId();
+  mProcess.kill();
+  ASSERT_TRUE(mProcess.waitForFinished(20000));
+  ASSERT_TRUE(QFile::exists(HomeFile(QStringLiteral(".melodra.lock"))));
+
+  Start();
+  ASSERT_TRUE(WaitForLogLine(
+      QStringLiteral("Took over the program folder's lock from process %1, which has ended")
+          .arg(killed)));
+  QDeadlineTimer deadline(20000);
+  while (LogMessages().count(cStoreApplicationLines.last()) < 2 && !deadline.hasExpired() &&
+         mProcess.state() == QProcess::Running)
+    QThread::msleep(20);
+  EXPECT_EQ(LogMessages().count(cStoreApplicationLines.last()), 2);
+  Signal(SIGTERM);
+  ExpectCleanExit();
+}
+
+TEST_F(StartupTest, ProgramsOnDifferentFoldersRunSideBySide) {
+  Start();
+  ASSERT_TRUE(WaitForLogLine(cStoreApplicationLines.last()));
+  const QString otherHome = HomeFile(QStringLiteral("other"));
+  QProcess other;
+  StartIn(other, otherHome);
+  const auto otherLog = [&otherHome] {
+    return QString::fromUtf8(ReadFile(otherHome + QStringLiteral("/log.txt")));
+  };
+  QDeadlineTimer deadline(20000);
+  while (!otherLog().contains(cStoreApplicationLines.last()) && !deadline.hasExpired() &&
+         other.state() == QProcess::Running)
+    QThread::msleep(20);
+  EXPECT_TRUE(otherLog().contains(cStoreApplicationLines.last())) << otherLog().toStdString();
+  EXPECT_FALSE(otherLog().contains(QStringLiteral("already runs")));
+  EXPECT_EQ(mProcess.state(), QProcess::Running);
+  ::kill(static_cast<pid_t>(other.processId()), SIGTERM);
+  EXPECT_TRUE(other.waitForFinished(20000));
+  EXPECT_EQ(other.exitCode(), 0);
+  Signal(SIGTERM);
+  ExpectCleanExit();
 }
 
 } // namespace
