@@ -12,21 +12,14 @@
 
 namespace {
 
-QByteArray EpisodeXml(const char *aName, const char *aStatus) {
-  return QByteArray("<File name=\"") + aName + "\"><Filename>video\\" + aName +
-         ".mov</Filename><FileType>Movie</FileType><URL>u-" + aName + "</URL><Status>" + aStatus +
-         "</Status></File>";
-}
-
 class DownloadsViewTest : public TStoreApplicationTest {
 protected:
   void SetUp() override {
     TStoreApplicationTest::SetUp();
     WriteFile(HomeFile(QStringLiteral("Catalog.xml")),
-              "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<Catalog version=\"1.0\">"
-              "<Category name=\"Guitar\"><Category name=\"Blues\"><Category name=\"Basics\">" +
-                  EpisodeXml("done", "Downloaded") + EpisodeXml("waiting", "Not downloaded") +
-                  EpisodeXml("paused", "Paused") + "</Category></Category></Category></Catalog>");
+              BluesCatalogXml(EpisodeXml("done", "Downloaded") +
+                              EpisodeXml("waiting", "Not downloaded") +
+                              EpisodeXml("paused", "Paused")));
     WriteFile(HomeFile(QStringLiteral("video/done.mov")), "movie");
     mWindow = std::make_unique<TMain>();
     mWindow->show();

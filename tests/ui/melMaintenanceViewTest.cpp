@@ -11,25 +11,17 @@
 
 namespace {
 
-QByteArray Episode(const char *aName, const char *aStatus) {
-  return QByteArray("<File name=\"") + aName + "\"><Filename>video\\" + aName +
-         ".mov</Filename><FileType>Movie</FileType><URL>u-" + aName + "</URL><Status>" + aStatus +
-         "</Status></File>";
-}
-
 class MaintenanceViewTest : public TStoreApplicationTest {
 protected:
   void SetUp() override {
     TStoreApplicationTest::SetUp();
     WriteFile(HomeFile(QStringLiteral("Catalog.xml")),
-              "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<Catalog version=\"1.0\">"
-              "<Category name=\"Guitar\"><Category name=\"Blues\"><Category name=\"Basics\">" +
-                  Episode("failed", "Error") + Episode("running", "Downloading") +
-                  Episode("done", "Downloaded") + Episode("paused", "Paused") +
-                  "</Category></Category></Category>"
-                  "<Category name=\"Piano\"><Category name=\"Jazz\"><Category name=\"Chords\">" +
-                  Episode("voicings", "Downloaded") +
-                  "</Category></Category></Category></Catalog>");
+              BluesCatalogXml(EpisodeXml("failed", "Error") + EpisodeXml("running", "Downloading") +
+                                  EpisodeXml("done", "Downloaded") + EpisodeXml("paused", "Paused"),
+                              "<Category name=\"Piano\"><Category name=\"Jazz\"><Category "
+                              "name=\"Chords\">" +
+                                  EpisodeXml("voicings", "Downloaded") +
+                                  "</Category></Category></Category>"));
     for (const char *name : {"done", "paused", "voicings"})
       WriteFile(HomeFile(QStringLiteral("video/%1.mov").arg(QLatin1String(name))), "movie");
     mWindow = std::make_unique<TMain>();

@@ -29,6 +29,18 @@ std::vector<tSeenBoxC> RunAnsweringBoxes(const std::function<void()> &aAction,
   return seen;
 }
 
+QByteArray EpisodeXml(const char *aName, const char *aStatus) {
+  return QByteArray("<File name=\"") + aName + "\"><Filename>video\\" + aName +
+         ".mov</Filename><FileType>Movie</FileType><URL>u-" + aName + "</URL><Status>" + aStatus +
+         "</Status></File>";
+}
+
+QByteArray BluesCatalogXml(const QByteArray &aEpisodes, const QByteArray &aMore) {
+  return "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<Catalog version=\"1.0\">"
+         "<Category name=\"Guitar\"><Category name=\"Blues\"><Category name=\"Basics\">" +
+         aEpisodes + "</Category></Category></Category>" + aMore + "</Catalog>";
+}
+
 bool WaitFor(const std::function<bool()> &aCondition, int aTimeoutMs) {
   QDeadlineTimer deadline(aTimeoutMs);
   while (!aCondition()) {

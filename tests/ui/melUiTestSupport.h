@@ -27,6 +27,13 @@ std::vector<tSeenBoxC>
 RunAnsweringBoxes(const std::function<void()> &aAction,
                   QMessageBox::StandardButton aAnswer = QMessageBox::NoButton);
 
+// A movie episode's "File" element: video\NAME.mov, URL u-NAME, the status
+// word given.
+QByteArray EpisodeXml(const char *aName, const char *aStatus);
+// A catalog whose \Guitar\Blues\Basics holds aEpisodes, and aMore after it
+// at the top level.
+QByteArray BluesCatalogXml(const QByteArray &aEpisodes, const QByteArray &aMore = {});
+
 // Runs the event loop until the condition holds; false after the timeout.
 bool WaitFor(const std::function<bool()> &aCondition, int aTimeoutMs = 5000);
 
