@@ -68,7 +68,14 @@ void tHandOverC::Cancel(const void *aOwner) {
 }
 
 void tHandOverC::RunPending() {
-  while (true) {
+  // Only what is there now: work handed over meanwhile waits for the next
+  // turn, so busy workers cannot keep the event loop from other events.
+  size_t count = 0;
+  {
+    std::lock_guard lock(mLock);
+    count = mQueue.size();
+  }
+  for (; count > 0; --count) {
     std::shared_ptr<tItemC> item;
     {
       std::lock_guard lock(mLock);

@@ -30,7 +30,7 @@ public:
   // return false).
   void Cancel(const void *aOwner);
 
-  // Main thread: runs everything handed over so far.
+  // Main thread: runs what has been handed over so far.
   void RunPending();
   // Main thread: runs handed-over work until aDone holds. A worker that
   // makes aDone true calls Wake afterwards.

@@ -9,7 +9,6 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -178,8 +177,10 @@ TEST_F(DownloadManagerTest, ShutdownMidTransferLeavesItPausedAndStartsNothingMor
   mHost.mOnProgress = [&](const QString &, const QString &, int aPercent) {
     if (aPercent >= 30 && !asked) {
       asked = true;
-      // The window closes: after this report, from the event loop.
-      QTimer::singleShot(0, [&] { manager.reset(); });
+      // The window closes: after this report, from the event loop, before
+      // the worker's next report.
+      QMetaObject::invokeMethod(
+          QCoreApplication::instance(), [&] { manager.reset(); }, Qt::QueuedConnection);
     }
   };
   manager->StartDownloads();
