@@ -114,8 +114,9 @@ TmelDownloadFileThread::~TmelDownloadFileThread() {
 void TmelDownloadFileThread::Start() {
   if (mStarted)
     return;
-  mStarted = true;
+  // Read first: when it fails, the worker can still be started later.
   mOptions = mHost.StoreRequestOptions();
+  mStarted = true;
   static const bool curlReady = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
   (void)curlReady;
   mThread = std::thread([this] { Execute(); });
