@@ -51,7 +51,9 @@ public:
   void ThreadFinished(TmelDownloadFileThread *aWorker);
   // Shutdown: every running worker is stopped and waited for (its reports
   // still run, so it ends "Paused"); the rest are dropped. Nothing starts
-  // afterwards.
+  // afterwards. Not from inside a host call: the worker whose report that
+  // is cannot end before it returns (a window that goes with deleteLater
+  // is destroyed from the event loop, which is fine).
   void StopAll();
 
   const QList<TmelDownloadFileThread *> &Threads() const { return FThreads; }
