@@ -1,7 +1,10 @@
 #include "melDownloadsController.h"
 
+#include "melApplications.h"
 #include "melCatalog.h"
 #include "melCatalogListView.h"
+#include "melDownloadFileThread.h"
+#include "melDownloadManager.h"
 #include "melMessages.h"
 #include "melPaths.h"
 #include "ui_melMain.h"
@@ -137,7 +140,93 @@ TDownloadsController::TDownloadsController(Ui::TMain &aForm,
   });
 }
 
-TDownloadsController::~TDownloadsController() = default;
+TDownloadsController::~TDownloadsController() {
+  // The transfers report through this object; they end before it goes.
+  FDownloadManager.reset();
+}
+
+TmelDownloadManager &TDownloadsController::DownloadManager() {
+  if (!FDownloadManager) {
+    FDownloadManager = std::make_unique<TmelDownloadManager>(*this);
+    fTransfersTimer = new QTimer(this);
+    fTransfersTimer->setInterval(500);
+    connect(fTransfersTimer, &QTimer::timeout, this, [this] { ShowTransfers(); });
+    fTransfersTimer->start();
+  }
+  return *FDownloadManager;
+}
+
+void TDownloadsController::StartDownloads() {
+  DownloadManager().StartDownloads();
+  ShowTransfers();
+}
+
+void TDownloadsController::StopDownloads() {
+  FDownloadManager.reset();
+  if (fTransfersTimer)
+    fTransfersTimer->stop();
+  ShowTransfers();
+}
+
+QString TDownloadsController::TransfersText() const {
+  if (!FDownloadManager)
+    return QString();
+  int running = 0;
+  int waiting = 0;
+  for (const TmelDownloadFileThread *worker : FDownloadManager->Threads()) {
+    if (worker->FRunning)
+      ++running;
+    else if (!worker->Started())
+      ++waiting;
+  }
+  if (running == 0 && waiting == 0)
+    return QString();
+  QString text = QStringLiteral("%1 downloading").arg(running);
+  if (waiting > 0)
+    text += QStringLiteral(", %1 waiting").arg(waiting);
+  return text;
+}
+
+void TDownloadsController::ShowTransfers() {
+  ui->fDownloadsLbl->setText(TransfersText());
+}
+
+void TDownloadsController::UpdateEpisodeStatus(const QString &aURL, uint8_t aStatus) {
+  if (FActions.mUpdateEpisodeStatus)
+    FActions.mUpdateEpisodeStatus(aURL, aStatus);
+}
+
+void TDownloadsController::ReportProgress(const QString &aURL, const QString &aLocalFile,
+                                          int aPercent) {
+  TCatalogListView &list = *ui->fContentLv;
+  for (int row = 0; row < list.RowCount(); ++row) {
+    tFileItemC *episode = EpisodeOf(list.RowData(row));
+    if (episode && episode->mFilename == aLocalFile && episode->mURL == aURL) {
+      episode->SetProgress(aPercent);
+      list.viewport()->update();
+      break;
+    }
+  }
+  ShowTransfers();
+}
+
+void TDownloadsController::ReloadCatalog() {
+  if (FActions.mReloadCatalog)
+    FActions.mReloadCatalog();
+  ShowTransfers();
+}
+
+bool TDownloadsController::CheckStoreLogin() {
+  return FActions.mCheckStoreLogin && FActions.mCheckStoreLogin();
+}
+
+tStoreRequestOptionsC TDownloadsController::StoreRequestOptions() {
+  return FActions.mStoreRequestOptions ? FActions.mStoreRequestOptions() : tStoreRequestOptionsC();
+}
+
+QString TDownloadsController::CatalogFilePath() {
+  return ::CatalogFilePath();
+}
 
 int TDownloadsController::ProgressImageIndex(int aPercent) {
   int band = 14;
@@ -203,8 +292,9 @@ void TDownloadsController::miPauseClick() {
     return;
   const QString localFile = episode->mFilename;
   episode->SetStatus(esPaused);
-  if (FActions.mPauseDownload)
-    FActions.mPauseDownload(localFile);
+  if (FDownloadManager)
+    FDownloadManager->PauseDownload(localFile);
+  ShowTransfers();
 }
 
 void TDownloadsController::miResumeClick() {
@@ -212,8 +302,8 @@ void TDownloadsController::miResumeClick() {
   if (!episode || !FActions.mCheckStoreLogin || !FActions.mCheckStoreLogin())
     return;
   episode->SetStatus(esDownloading);
-  if (FActions.mResumeDownload)
-    FActions.mResumeDownload(*episode);
+  DownloadManager().ResumeDownload(*episode);
+  ShowTransfers();
 }
 
 void TDownloadsController::miDeleteClick() {

@@ -10,6 +10,7 @@
 #include "melMessages.h"
 #include "melPaths.h"
 #include "melProxy.h"
+#include "melStoreAddresses.h"
 #include "melStoreController.h"
 #include "melUtil.h"
 #include "ui_melMain.h"
@@ -52,12 +53,23 @@ TMain::TMain(QWidget *aParent) : QWidget(aParent), ui(std::make_unique<Ui::TMain
     if (FStore->StoreShown())
       FStore->HideStore();
   });
-  FStore->SetCatalogReloader([this] { FLibrary->ReloadCatalog(); });
+  // A purchase shows its episodes, then fetches them.
+  FStore->SetCatalogReloader([this] {
+    FLibrary->ReloadCatalog();
+    FDownloads->StartDownloads();
+  });
   FDownloads = new TDownloadsController(*ui, FCatalog, this);
   TDownloadsController::tActionsC downloadActions;
   downloadActions.mCheckStoreLogin = [this] { return FStore->CheckStoreLogin(); };
   downloadActions.mStopMovie = [this] { FPlayback->StopMovie(); };
   downloadActions.mRemoveEpisode = [this](tFileItemC &aEpisode) { RemoveEpisode(aEpisode); };
+  downloadActions.mUpdateEpisodeStatus = [this](const QString &aURL, uint8_t aStatus) {
+    UpdateEpisodeStatus(aURL, aStatus);
+  };
+  downloadActions.mReloadCatalog = [this] { FLibrary->ReloadCatalog(); };
+  downloadActions.mStoreRequestOptions = [this] {
+    return StoreRequestOptions(FStore->Addresses(), FStore->Session(), FProxy);
+  };
   FDownloads->SetActions(std::move(downloadActions));
   FPlayback->SetDownloadActions([this] { FDownloads->miResumeClick(); },
                                 [this] { FDownloads->miPauseClick(); });
@@ -117,9 +129,11 @@ void TMain::FormShow() {
 void TMain::DeferredStart() {
   FDeferredStartDone = true;
   // Without a catalog (its reading failed at creation, and was shown) there
-  // is nothing to repair.
-  if (FCatalog)
+  // is nothing to repair or fetch.
+  if (FCatalog) {
     FLibrary->ResetStatusesAtStart();
+    FDownloads->StartDownloads();
+  }
   FLibrary->SelectPath(ReadLastPath(CurrentApplication().mName));
 }
 
@@ -131,6 +145,8 @@ void TMain::FormDestroy() {
   // the next start that reads one.
   if (FCatalog)
     WriteLastPath(CurrentApplication().mName, FLibrary->GetSelectedPath());
+  // Running transfers stop and end "Paused"; their last reports still run.
+  FDownloads->StopDownloads();
   WriteLog(QStringLiteral("Application closed, version: ") + VersionText());
 }
 

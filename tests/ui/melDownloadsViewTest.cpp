@@ -21,9 +21,14 @@ protected:
                               EpisodeXml("waiting", "Not downloaded") +
                               EpisodeXml("paused", "Paused")));
     WriteFile(HomeFile(QStringLiteral("video/done.mov")), "movie");
-    mWindow = std::make_unique<TMain>();
-    mWindow->show();
-    ASSERT_TRUE(WaitFor([this] { return mWindow->DeferredStartDone(); }));
+    // Episodes wait to be fetched: the start asks for the store's login.
+    mStartBoxes = RunAnsweringBoxes(
+        [this] {
+          mWindow = std::make_unique<TMain>();
+          mWindow->show();
+          ASSERT_TRUE(WaitFor([this] { return mWindow->DeferredStartDone(); }));
+        },
+        QMessageBox::Cancel);
     mList = mWindow->findChild<TCatalogListView *>(QStringLiteral("fContentLv"));
     ASSERT_EQ(mList->RowCount(), 3);
   }
@@ -65,7 +70,16 @@ protected:
     return episode ? episode->mStatus : 255;
   }
   TCatalogListView *mList = nullptr;
+  std::vector<tSeenBoxC> mStartBoxes;
 };
+
+TEST_F(DownloadsViewTest, AStartWithEpisodesToFetchAsksForTheLoginOnceAndQueuesThem) {
+  ASSERT_EQ(mStartBoxes.size(), 1u);
+  EXPECT_EQ(mStartBoxes[0].mText, QStringLiteral("You must be logged in to download files. "
+                                                 "Click OK to log in now."));
+  EXPECT_EQ(Downloads().TransfersText(), QStringLiteral("0 downloading, 1 waiting"));
+  EXPECT_EQ(Episode("waiting")->mStatus, esNotDownloaded);
+}
 
 TEST_F(DownloadsViewTest, EachStatusHasItsPictureTipAndMenu) {
   // The start repairs interrupted states in the file; the tree takes any.

@@ -315,12 +315,14 @@ TEST_F(StoreProxyTest, APurchaseGoesThroughTheEnvironmentsHttpProxyUnlessExcepte
     ASSERT_FALSE(links.isEmpty());
     const QString item = links.first().section(u'=', 1);
     // A failed request ends in a box; answered, so that the test goes on.
-    const std::vector<tSeenBoxC> boxes = RunAnsweringBoxes([&] {
-      RunScript(
-          QStringLiteral("document.querySelector('a[href*=\"downloadRedirect.php\"]').click()"));
-      WaitFor([&] { return NotDownloaded() > 0 && !Store().StoreProgressShown(); }, cPageMs);
-    });
-    EXPECT_TRUE(boxes.empty()) << boxes.front().mText.toStdString();
+    const std::vector<tSeenBoxC> boxes = RunAnsweringBoxes(
+        [&] {
+          RunScript(QStringLiteral(
+              "document.querySelector('a[href*=\"downloadRedirect.php\"]').click()"));
+          WaitFor([&] { return NotDownloaded() > 0 && !Store().StoreProgressShown(); }, cPageMs);
+        },
+        QMessageBox::Cancel);
+    EXPECT_TRUE(Errors(boxes).empty()) << boxes.front().mText.toStdString();
     EXPECT_GT(NotDownloaded(), 0) << "the purchase's episodes are in the catalog file";
     EXPECT_TRUE(gStore->Saw(QStringLiteral("http GET /downloadStore/download.php?item=") + item));
 

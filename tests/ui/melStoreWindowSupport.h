@@ -99,6 +99,21 @@ protected:
   QByteArray CatalogText() const { return ReadFile(HomeFile(QStringLiteral("Catalog.xml"))); }
   int NotDownloaded() const { return int(CatalogText().count("<Status>Not downloaded</Status>")); }
 
+  // The general error boxes among aBoxes, and how many offered the login.
+  static std::vector<tSeenBoxC> Errors(const std::vector<tSeenBoxC> &aBoxes) {
+    std::vector<tSeenBoxC> errors;
+    for (const tSeenBoxC &box : aBoxes)
+      if (box.mCaption == QLatin1String("Melodra"))
+        errors.push_back(box);
+    return errors;
+  }
+  static int LoginOffers(const std::vector<tSeenBoxC> &aBoxes) {
+    int offers = 0;
+    for (const tSeenBoxC &box : aBoxes)
+      offers += box.mText.startsWith(QLatin1String("You must be logged in"));
+    return offers;
+  }
+
   static inline tStoreUnderTestC *gStore = nullptr;
   static inline QString gStartError;
 };

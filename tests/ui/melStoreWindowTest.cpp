@@ -35,9 +35,18 @@ TEST_F(StoreWindowTest, APurchaseEndsAsNotDownloadedEpisodesInTheFileAndTheView)
   const QStringList links = DownloadLinks();
   ASSERT_FALSE(links.isEmpty());
   const QString item = links.first().section(u'=', 1);
-  RunScript(QStringLiteral("document.querySelector('a[href*=\"downloadRedirect.php\"]').click()"));
-  ASSERT_TRUE(
-      WaitFor([&] { return NotDownloaded() > 0 && !Store().StoreProgressShown(); }, cPageMs));
+  // Then the downloads start, which asks for the login first.
+  const std::vector<tSeenBoxC> boxes = RunAnsweringBoxes(
+      [&] {
+        RunScript(
+            QStringLiteral("document.querySelector('a[href*=\"downloadRedirect.php\"]').click()"));
+        ASSERT_TRUE(
+            WaitFor([&] { return NotDownloaded() > 0 && !Store().StoreProgressShown(); }, cPageMs));
+        QTest::qWait(200);
+      },
+      QMessageBox::Cancel);
+  EXPECT_EQ(LoginOffers(boxes), 1);
+  EXPECT_TRUE(Errors(boxes).empty());
   // The link was the window's to follow, not the browser's.
   EXPECT_EQ(Browser()->LocationURL(), start);
   EXPECT_TRUE(
