@@ -123,10 +123,12 @@ std::string LoginPage(const std::string &aError) {
 }
 
 std::string LoggedInPage(const std::string &aUser) {
-  return Page("Logged in", "<h1>Welcome back, " + HtmlEscaped(aUser) +
-                               "</h1>\n<p class=\"lead\">You are logged in; your purchases "
-                               "download now.</p>\n<p><a class=\"button\" "
-                               "href=\"/downloadStore/index.php\">Browse lessons</a></p>\n");
+  return Page("Logged in",
+              "<h1>Welcome back, " + HtmlEscaped(aUser) +
+                  "</h1>\n<p class=\"lead\">You are logged in. Lessons you buy download "
+                  "into your library; a waiting one starts with a double-click."
+                  "</p>\n<p><a class=\"button\" "
+                  "href=\"/downloadStore/index.php\">Browse lessons</a></p>\n");
 }
 
 std::string LoggedOutPage() {
