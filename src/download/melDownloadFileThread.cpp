@@ -283,7 +283,6 @@ void TmelDownloadFileThread::Body() {
     return;
   Log(QStringLiteral("Enter to TmelDownloadFileThread.Execute"));
   FFailed = false;
-  const QString cookie = mOptions.mCookie;
   Log(QStringLiteral("FLocalFile: ") + FLocalFile);
 
   tTransferC transfer;
@@ -336,34 +335,12 @@ void TmelDownloadFileThread::Body() {
     // A store that stops sending for a minute has dropped the transfer.
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, 60L);
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
-    const QByteArray certificate = mOptions.mCertificateFile.toLocal8Bit();
-    if (!certificate.isEmpty()) {
-      curl_easy_setopt(handle, CURLOPT_CAINFO, certificate.constData());
-      curl_easy_setopt(handle, CURLOPT_CAPATH, "/etc/ssl/certs");
-    }
-    // The same way as the store's own requests: the detected proxy or none.
-    const QByteArray proxy = mOptions.mProxy.mEnabled ? QStringLiteral("http://%1:%2")
-                                                            .arg(mOptions.mProxy.mServer)
-                                                            .arg(mOptions.mProxy.mPort)
-                                                            .toUtf8()
-                                                      : QByteArray();
-    curl_easy_setopt(handle, CURLOPT_PROXY, proxy.constData());
-    QByteArray noProxy = qgetenv("no_proxy");
-    if (noProxy.isEmpty())
-      noProxy = qgetenv("NO_PROXY");
-    curl_easy_setopt(handle, CURLOPT_NOPROXY, noProxy.constData());
+    ApplyStoreTransport(handle, mOptions);
 
     headers.reset(curl_slist_append(nullptr, "Accept: */*"));
-    const QString host = QUrl(FURL).host();
-    if (mOptions.mStoreHost.isEmpty() ||
-        host.compare(mOptions.mStoreHost, Qt::CaseInsensitive) == 0) {
-      // The session is the store's alone; "Cookie;" sends the line empty.
-      const QByteArray line =
-          cookie.isEmpty() ? QByteArray("Cookie;") : "Cookie:" + cookie.toUtf8();
+    // The session is the store's alone.
+    if (const QByteArray line = StoreCookieLine(FURL, mOptions); !line.isEmpty())
       headers.reset(curl_slist_append(headers.release(), line.constData()));
-    }
     QByteArray rangeText;
     if (transfer.mRanged) {
       rangeText = QByteArray::number(qint64(transfer.mDone)) + '-';

@@ -41,6 +41,37 @@ struct tListDeleterC {
 
 } // namespace
 
+void ApplyStoreTransport(void *aCurl, const tStoreRequestOptionsC &aOptions) {
+  CURL *handle = static_cast<CURL *>(aCurl);
+  curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
+  curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
+  const QByteArray certificate = aOptions.mCertificateFile.toLocal8Bit();
+  if (!certificate.isEmpty()) {
+    // The store's certificate, and the system's folder besides it.
+    curl_easy_setopt(handle, CURLOPT_CAINFO, certificate.constData());
+    curl_easy_setopt(handle, CURLOPT_CAPATH, "/etc/ssl/certs");
+  }
+  // The detected proxy or none; the environment's own is not taken, but its
+  // exceptions are. libcurl copies the texts.
+  const QByteArray proxy = aOptions.mProxy.mEnabled ? QStringLiteral("http://%1:%2")
+                                                          .arg(aOptions.mProxy.mServer)
+                                                          .arg(aOptions.mProxy.mPort)
+                                                          .toUtf8()
+                                                    : QByteArray();
+  curl_easy_setopt(handle, CURLOPT_PROXY, proxy.constData());
+  QByteArray noProxy = qgetenv("no_proxy");
+  if (noProxy.isEmpty())
+    noProxy = qgetenv("NO_PROXY");
+  curl_easy_setopt(handle, CURLOPT_NOPROXY, noProxy.constData());
+}
+
+QByteArray StoreCookieLine(const QString &aUrl, const tStoreRequestOptionsC &aOptions) {
+  const QString host = QUrl(aUrl).host();
+  if (!aOptions.mStoreHost.isEmpty() && host.compare(aOptions.mStoreHost, Qt::CaseInsensitive) != 0)
+    return QByteArray();
+  return aOptions.mCookie.isEmpty() ? QByteArray("Cookie;") : "Cookie:" + aOptions.mCookie.toUtf8();
+}
+
 tStoreClientC::tStoreClientC(tStoreRequestOptionsC aOptions) : mOptions(std::move(aOptions)) {
   InitCurlOnce();
 }
@@ -76,33 +107,9 @@ tStoreResponseC tStoreClientC::Send(const QString &aUrl, bool aHead) {
     curl_easy_setopt(handle, CURLOPT_HEADERDATA, &received);
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &OnBody);
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, &received);
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
-    const QByteArray certificate = mOptions.mCertificateFile.toLocal8Bit();
-    if (!certificate.isEmpty()) {
-      // The store's certificate, and the system's folder besides it.
-      curl_easy_setopt(handle, CURLOPT_CAINFO, certificate.constData());
-      curl_easy_setopt(handle, CURLOPT_CAPATH, "/etc/ssl/certs");
-    }
-    // The detected proxy or none; the environment's own is not taken, but
-    // its exceptions are.
-    const QByteArray proxy = mOptions.mProxy.mEnabled ? QStringLiteral("http://%1:%2")
-                                                            .arg(mOptions.mProxy.mServer)
-                                                            .arg(mOptions.mProxy.mPort)
-                                                            .toUtf8()
-                                                      : QByteArray();
-    curl_easy_setopt(handle, CURLOPT_PROXY, proxy.constData());
-    QByteArray noProxy = qgetenv("no_proxy");
-    if (noProxy.isEmpty())
-      noProxy = qgetenv("NO_PROXY");
-    curl_easy_setopt(handle, CURLOPT_NOPROXY, noProxy.constData());
+    ApplyStoreTransport(handle, mOptions);
     std::unique_ptr<curl_slist, tListDeleterC> headers;
-    const QString host = QUrl(url).host();
-    if (mOptions.mStoreHost.isEmpty() ||
-        host.compare(mOptions.mStoreHost, Qt::CaseInsensitive) == 0) {
-      // "Cookie;" is libcurl's way of sending the header empty.
-      const QByteArray line = mOptions.mCookie.isEmpty() ? QByteArray("Cookie;")
-                                                         : "Cookie:" + mOptions.mCookie.toUtf8();
+    if (const QByteArray line = StoreCookieLine(url, mOptions); !line.isEmpty()) {
       headers.reset(curl_slist_append(nullptr, line.constData()));
       curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
     }

@@ -40,6 +40,15 @@ struct tStoreResponseC {
   QByteArray mBody;
 };
 
+// What every connection to the store shares, set on a libcurl easy handle
+// (a CURL *): certificates always verified, the store's trusted besides the
+// system's; the detected proxy or none, with the environment's exceptions.
+void ApplyStoreTransport(void *aCurl, const tStoreRequestOptionsC &aOptions);
+// The header line that carries the session to aUrl: "Cookie:" and the text
+// ("Cookie;" when it is empty, libcurl's way of sending the line empty);
+// empty for a host other than the store's, which gets no cookie.
+QByteArray StoreCookieLine(const QString &aUrl, const tStoreRequestOptionsC &aOptions);
+
 // One client per request, never shared. Raises EStoreRequestError.
 class tStoreClientC {
 public:
