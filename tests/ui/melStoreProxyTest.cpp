@@ -324,7 +324,8 @@ TEST_F(StoreProxyTest, APurchaseGoesThroughTheEnvironmentsHttpProxyUnlessExcepte
         QMessageBox::Cancel);
     EXPECT_TRUE(Errors(boxes).empty()) << boxes.front().mText.toStdString();
     EXPECT_GT(NotDownloaded(), 0) << "the purchase's episodes are in the catalog file";
-    EXPECT_TRUE(gStore->Saw(QStringLiteral("http GET /downloadStore/download.php?item=") + item));
+    EXPECT_TRUE(
+        gStore->SawSoon(QStringLiteral("http GET /downloadStore/download.php?item=") + item));
 
     // The window's two requests and nothing else: the web engine never
     // proxies the loopback store's pages.

@@ -8,8 +8,10 @@
 #include "melUiTestSupport.h"
 #include "melWebEngineBrowser.h"
 
+#include <QDeadlineTimer>
 #include <QLabel>
 #include <QTest>
+#include <QThread>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -41,6 +43,17 @@ public:
       if (line.startsWith(aStart))
         return true;
     return false;
+  }
+  // The store logs a request once it has answered it, so a client may be
+  // through with the answer a moment before the line is there.
+  bool SawSoon(const QString &aStart) const {
+    QDeadlineTimer deadline(3000);
+    while (!Saw(aStart)) {
+      if (deadline.hasExpired())
+        return false;
+      QThread::msleep(10);
+    }
+    return true;
   }
   tDemoStoreProcessC mProcess;
 };

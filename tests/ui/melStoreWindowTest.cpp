@@ -49,9 +49,9 @@ TEST_F(StoreWindowTest, APurchaseEndsAsNotDownloadedEpisodesInTheFileAndTheView)
   EXPECT_TRUE(Errors(boxes).empty());
   // The link was the window's to follow, not the browser's.
   EXPECT_EQ(Browser()->LocationURL(), start);
-  EXPECT_TRUE(
-      gStore->Saw(QStringLiteral("http HEAD /downloadStore/downloadRedirect.php?item=") + item));
-  EXPECT_TRUE(gStore->Saw(QStringLiteral("http GET /downloadStore/download.php?item=") + item));
+  EXPECT_TRUE(gStore->SawSoon(
+      QStringLiteral("http HEAD /downloadStore/downloadRedirect.php?item=") + item));
+  EXPECT_TRUE(gStore->SawSoon(QStringLiteral("http GET /downloadStore/download.php?item=") + item));
   EXPECT_FALSE(gStore->Saw(QStringLiteral("http GET /downloadStore/downloadRedirect.php")));
 
   // The view was reloaded from the file: "All" lists every new episode.
@@ -85,7 +85,7 @@ TEST_F(StoreWindowTest, OnlyPlainDownloadLinksAreTakenOverWhereverTheyStand) {
             cPageMs);
     QTest::qWait(200);
   });
-  EXPECT_TRUE(gStore->Saw(QStringLiteral("https HEAD /downloadStore/index.php?next=")));
+  EXPECT_TRUE(gStore->SawSoon(QStringLiteral("https HEAD /downloadStore/index.php?next=")));
   EXPECT_FALSE(gStore->Saw(QStringLiteral("https GET /downloadStore/index.php?next=")));
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_TRUE(boxes[0].mText.startsWith(
@@ -128,7 +128,7 @@ TEST_F(StoreWindowTest, HomeOpensTheStartPageWhenHiddenAndThePlainHomeWhenShown)
   ASSERT_TRUE(WaitPage(start));
   Click("btnHome");
   ASSERT_TRUE(WaitPage(gStore->mProcess.PlainBase() + QStringLiteral("/downloadStore/")));
-  EXPECT_TRUE(gStore->Saw(QStringLiteral("http GET /downloadStore/ 200")));
+  EXPECT_TRUE(gStore->SawSoon(QStringLiteral("http GET /downloadStore/ 200")));
   // History now allows going back, and back again forward.
   ASSERT_TRUE(WaitFor([&] { return Control<TImageButton>("btnBack")->isEnabled(); }));
   EXPECT_FALSE(Control<TImageButton>("btnForward")->isEnabled());
