@@ -229,21 +229,15 @@ QString TDownloadsController::CatalogFilePath() {
 }
 
 int TDownloadsController::ProgressImageIndex(int aPercent) {
+  // The last percent of each band; the fourth is one wider than the rest.
+  static constexpr int cBandEnds[] = {12, 25, 38, 52, 65, 78, 91, 100};
   int band = 14;
-  if (aPercent >= 0 && aPercent <= 12)
-    band = 0;
-  else if (aPercent >= 13 && aPercent <= 25)
-    band = 2;
-  else if (aPercent >= 26 && aPercent <= 38)
-    band = 4;
-  else if (aPercent >= 39 && aPercent <= 52)
-    band = 6;
-  else if (aPercent >= 53 && aPercent <= 65)
-    band = 8;
-  else if (aPercent >= 66 && aPercent <= 78)
-    band = 10;
-  else if (aPercent >= 79 && aPercent <= 91)
-    band = 12;
+  if (aPercent >= 0)
+    for (int i = 0; i < 8; ++i)
+      if (aPercent <= cBandEnds[i]) {
+        band = 2 * i;
+        break;
+      }
   return BlinkPhase() == 2 ? band : band + 1;
 }
 

@@ -27,16 +27,9 @@ class tCannedServerC {
 public:
   tCannedServerC(std::string aHead, std::string aGet)
       : mHead(std::move(aHead)), mGet(std::move(aGet)) {
-    mSocket = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (bind(mSocket, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
-        listen(mSocket, 8) != 0 ||
-        getsockname(mSocket, reinterpret_cast<sockaddr *>(&address), &length) != 0)
+    mSocket = ListenOnLoopback(mPort, 8);
+    if (mSocket < 0)
       return;
-    mPort = ntohs(address.sin_port);
     mThread = std::thread([this] { Serve(); });
   }
   ~tCannedServerC() {

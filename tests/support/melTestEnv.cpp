@@ -1,4 +1,8 @@
 #include "melTestEnv.h"
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "melApplications.h"
 #include "melLogging.h"
@@ -77,4 +81,23 @@ void TDefaultApplicationTest::TearDown() {
   SetCurrentApplication(nullptr);
   mApplication.reset();
   TTempHomeTest::TearDown();
+}
+
+int ListenOnLoopback(int &aPort, int aBacklog) {
+  aPort = 0;
+  const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (listener < 0)
+    return -1;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  if (bind(listener, reinterpret_cast<sockaddr *>(&address), length) != 0 ||
+      listen(listener, aBacklog) != 0 ||
+      getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length) != 0) {
+    close(listener);
+    return -1;
+  }
+  aPort = ntohs(address.sin_port);
+  return listener;
 }

@@ -53,3 +53,7 @@ inline void PrintTo(const QString &aText, std::ostream *aOut) {
   *aOut << '"' << aText.toStdString() << '"';
 }
 QT_END_NAMESPACE
+
+// A TCP socket listening on 127.0.0.1 at an ephemeral port, which goes to
+// aPort; -1 (and aPort 0) when one cannot be made.
+int ListenOnLoopback(int &aPort, int aBacklog = 16);

@@ -22,13 +22,8 @@ protected:
                               EpisodeXml("paused", "Paused")));
     WriteFile(HomeFile(QStringLiteral("video/done.mov")), "movie");
     // Episodes wait to be fetched: the start asks for the store's login.
-    mStartBoxes = RunAnsweringBoxes(
-        [this] {
-          mWindow = std::make_unique<TMain>();
-          mWindow->show();
-          ASSERT_TRUE(WaitFor([this] { return mWindow->DeferredStartDone(); }));
-        },
-        QMessageBox::Cancel);
+    mStartBoxes = OpenWindowDecliningLogin();
+    ASSERT_TRUE(mWindow && mWindow->DeferredStartDone());
     mList = mWindow->findChild<TCatalogListView *>(QStringLiteral("fContentLv"));
     ASSERT_EQ(mList->RowCount(), 3);
   }

@@ -26,13 +26,8 @@ protected:
     for (const char *name : {"done", "paused", "voicings"})
       WriteFile(HomeFile(QStringLiteral("video/%1.mov").arg(QLatin1String(name))), "movie");
     // Episodes wait to be fetched: the start asks for the store's login.
-    mStartBoxes = RunAnsweringBoxes(
-        [this] {
-          mWindow = std::make_unique<TMain>();
-          mWindow->show();
-          ASSERT_TRUE(WaitFor([this] { return mWindow->DeferredStartDone(); }));
-        },
-        QMessageBox::Cancel);
+    mStartBoxes = OpenWindowDecliningLogin();
+    ASSERT_TRUE(mWindow && mWindow->DeferredStartDone());
   }
   tFileItemC *Find(const char *aPath) {
     return static_cast<tFileItemC *>(mWindow->Catalog()->FindItem(QString::fromUtf8(aPath)));

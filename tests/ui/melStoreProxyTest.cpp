@@ -61,16 +61,9 @@ public:
   tRecordingProxyC() {
     if (pipe(mStop.data()) != 0)
       return;
-    mListener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (mListener < 0 || bind(mListener, reinterpret_cast<sockaddr *>(&address), length) != 0 ||
-        listen(mListener, 16) != 0 ||
-        getsockname(mListener, reinterpret_cast<sockaddr *>(&address), &length) != 0)
+    mListener = ListenOnLoopback(mPort);
+    if (mListener < 0)
       return;
-    mPort = ntohs(address.sin_port);
     mAcceptor = std::thread([this] { AcceptLoop(); });
   }
   ~tRecordingProxyC() {

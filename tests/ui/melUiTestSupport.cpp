@@ -68,3 +68,13 @@ void TStoreApplicationTest::TearDown() {
   SetCurrentApplication(nullptr);
   TTempHomeTest::TearDown();
 }
+
+std::vector<tSeenBoxC> TStoreApplicationTest::OpenWindowDecliningLogin() {
+  return RunAnsweringBoxes(
+      [this] {
+        mWindow = std::make_unique<TMain>();
+        mWindow->show();
+        ASSERT_TRUE(WaitFor([this] { return mWindow->DeferredStartDone(); }));
+      },
+      QMessageBox::Cancel);
+}

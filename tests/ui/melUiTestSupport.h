@@ -56,6 +56,10 @@ class TStoreApplicationTest : public TTempHomeTest {
 protected:
   void SetUp() override;
   void TearDown() override;
+  // Makes and shows mWindow and waits for its deferred start, answering
+  // with Cancel the login offer that episodes waiting to be fetched bring;
+  // the boxes it showed.
+  std::vector<tSeenBoxC> OpenWindowDecliningLogin();
 
   std::unique_ptr<tApplicationC> mApplication;
   std::unique_ptr<TMain> mWindow;
