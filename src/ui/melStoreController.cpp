@@ -128,9 +128,11 @@ void TStoreController::OpenStore() {
 }
 
 void TStoreController::OpenStorePage(const QString &aUrl) {
+  // First, so that a web engine that cannot be loaded leaves the window as
+  // it was.
+  TWebBrowser &browser = Browser();
   ui->fLogoImg->hide();
   FStoreShown = true;
-  TWebBrowser &browser = Browser();
   FOffline = false;
   browser.SetOffline(false);
   browser.setGeometry(ui->fMoviePnl->rect());
