@@ -119,7 +119,8 @@ TDownloadsController::TDownloadsController(Ui::TMain &aForm,
     : QObject(aParent), ui(&aForm), FCatalog(aCatalog) {
   TCatalogListView &list = *ui->fContentLv;
   list.setItemDelegate(new tEpisodeRowDelegateC(&list, this));
-  list.viewport()->installEventFilter(this);
+  fListViewport = list.viewport();
+  fListViewport->installEventFilter(this);
   list.installEventFilter(this);
 
   pmContext = new QMenu(&list);
@@ -323,16 +324,18 @@ void TDownloadsController::DeleteSelectedEpisode() {
 }
 
 bool TDownloadsController::eventFilter(QObject *aWatched, QEvent *aEvent) {
-  TCatalogListView &list = *ui->fContentLv;
-  if (aWatched == list.viewport() && aEvent->type() == QEvent::ToolTip) {
+  // The event's type first: the list and its viewport also send events
+  // while they are being destroyed, when neither may be asked anything.
+  if (aEvent->type() == QEvent::ToolTip && aWatched == fListViewport) {
+    TCatalogListView &list = *ui->fContentLv;
     auto *help = static_cast<QHelpEvent *>(aEvent);
     if (tFileItemC *episode = EpisodeOf(list.IndexData(list.indexAt(help->pos()))))
-      QToolTip::showText(help->globalPos(), TipText(*episode), list.viewport());
+      QToolTip::showText(help->globalPos(), TipText(*episode), fListViewport);
     else
       QToolTip::hideText();
     return true;
   }
-  if (aWatched == &list && aEvent->type() == QEvent::KeyPress &&
+  if (aEvent->type() == QEvent::KeyPress && aWatched == ui->fContentLv &&
       static_cast<QKeyEvent *>(aEvent)->key() == Qt::Key_Delete) {
     Guarded([this] { DeleteSelectedEpisode(); });
     return true;

@@ -15,6 +15,7 @@ class TMain;
 class QAction;
 class QMenu;
 class QTimer;
+class QWidget;
 class tCatalogC;
 class tFileItemC;
 class TmelDownloadManager;
@@ -85,6 +86,7 @@ private:
   Ui::TMain *ui;
   const std::unique_ptr<tCatalogC> &FCatalog;
   tActionsC FActions;
+  QWidget *fListViewport = nullptr;
   QMenu *pmContext = nullptr;
   QAction *miDelete = nullptr;
   QAction *miPause = nullptr;
