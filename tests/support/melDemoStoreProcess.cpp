@@ -6,6 +6,10 @@
 #include <QFileInfo>
 #include <QProcessEnvironment>
 
+#include <csignal>
+
+#include <sys/prctl.h>
+
 #include <unistd.h>
 
 #include <utility>
@@ -62,6 +66,9 @@ QString tDemoStoreProcessC::Start(int aTimeoutMs) {
   environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
   mProcess.setProcessEnvironment(environment);
   mProcess.setStandardInputFile(QProcess::nullDevice());
+  // A test program that dies takes its store along: an orphan store would
+  // hold the test's output open and keep ctest waiting.
+  mProcess.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
   mProcess.setStandardOutputFile(mRunFolder.filePath(QStringLiteral("stdout.txt")));
   mProcess.setStandardErrorFile(errors);
   mProcess.start(program, QStringList{QStringLiteral("--http-port"), QStringLiteral("0"),
