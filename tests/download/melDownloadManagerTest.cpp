@@ -9,6 +9,9 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -35,8 +38,8 @@ protected:
                   aEpisodes + "</Category></Category></Catalog>\n");
   }
 
-  bool StartStore() {
-    mStore = std::make_unique<tDemoStoreProcessC>();
+  bool StartStore(const QStringList &aSwitches = {}) {
+    mStore = std::make_unique<tDemoStoreProcessC>(aSwitches);
     const QString error = mStore->Start();
     EXPECT_TRUE(error.isEmpty()) << error.toStdString();
     mHost.mOptions.mCookie = mStore->LoginCookie();
@@ -195,4 +198,46 @@ TEST_F(DownloadManagerTest, ShutdownMidTransferLeavesItPausedAndStartsNothingMor
   EXPECT_TRUE(Source(cFiles[0]).startsWith(part));
   EXPECT_LT(part.size(), Source(cFiles[0]).size());
   EXPECT_EQ(EpisodeFor(two)->mStatus, esNotDownloaded);
+}
+
+TEST_F(DownloadManagerTest, AProgramKilledMidTransferLeavesAPartTheNextStartResumes) {
+  // Slow enough that the kill lands in the middle of the body.
+  ASSERT_TRUE(StartStore({QStringLiteral("--rate"), QStringLiteral("128")}));
+  WriteCatalog(Episode("one", Url(cFiles[0]), "Not downloaded"));
+  const QString one = QString::fromUtf8(Url(cFiles[0]));
+  const QString part = LocalPath(EpisodeFor(one)->mFilename);
+  const QByteArray source = Source(cFiles[0]);
+
+  QProcess child;
+  child.start(QStringLiteral(DOWNLOAD_CHILD), {mHost.mCatalog, mHost.mOptions.mCookie});
+  ASSERT_TRUE(child.waitForStarted()) << child.errorString().toStdString();
+  const QDeadlineTimer deadline(30000);
+  while (QFileInfo(part).size() < 48 * 1024 && !deadline.hasExpired() &&
+         child.state() == QProcess::Running)
+    QThread::msleep(10);
+  ASSERT_EQ(child.state(), QProcess::Running) << child.readAllStandardError().constData();
+  child.kill();
+  ASSERT_TRUE(child.waitForFinished());
+
+  // What the kill left: the status it had, and a part that is the store's start.
+  EXPECT_EQ(EpisodeFor(one)->mStatus, esDownloading);
+  const QByteArray left = FileBytes(part);
+  EXPECT_GE(left.size(), 48 * 1024);
+  EXPECT_LT(left.size(), source.size());
+  EXPECT_TRUE(source.startsWith(left));
+
+  // The next start picks it up and continues where the part ends.
+  TmelDownloadManager manager(mHost);
+  manager.StartDownloads();
+  ASSERT_EQ(manager.Threads().size(), 1);
+  ASSERT_TRUE(RunUntil([&] { return manager.Threads().isEmpty(); }));
+  EXPECT_EQ(mHost.Statuses(one), (QList<int>{2, 0}));
+  EXPECT_EQ(EpisodeFor(one)->mStatus, esDownloaded);
+  EXPECT_EQ(Sha256(FileBytes(part)), Sha256(source));
+  static const QRegularExpression resumed(QStringLiteral("GET /downloadStore/files/\\S+ 206$"));
+  const QDeadlineTimer logged(5000);
+  while (!mStore->Output().filter(resumed).size() && !logged.hasExpired())
+    QThread::msleep(10);
+  EXPECT_EQ(mStore->Output().filter(resumed).size(), 1)
+      << mStore->Output().join(u'\n').toStdString();
 }

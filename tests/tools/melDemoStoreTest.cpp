@@ -527,6 +527,7 @@ TEST_F(DemoStoreTest, BadStartsEndWithAMessageAndAFailingStatus) {
       {{QStringLiteral("--host"), QStringLiteral("192.0.2.1")}, "not a loopback address"},
       {{QStringLiteral("--bad-catalog"), QStringLiteral("odd")}, "--bad-catalog takes"},
       {{QStringLiteral("--slow")}, "--slow needs a value"},
+      {{QStringLiteral("--rate"), QStringLiteral("0")}, "--rate needs a number"},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.mArguments.join(u' ').toStdString());

@@ -290,12 +290,16 @@ struct tDemoStoreServerC::tImplC {
       std::lock_guard<std::mutex> lock(mFilesMutex);
       generation = ++mGenerations[name];
     }
-    auto bytes = std::make_shared<std::string>(served->mBytes);
+    // Shared with the cache, not copied: a copy per request of a large file
+    // would cost the store more than the transfer costs its client.
+    std::shared_ptr<const std::string> bytes(served, &served->mBytes);
     if (generation > 0 && !bytes->empty()) {
       // Same size, other content: the tail carries the generation.
+      auto changed = std::make_shared<std::string>(served->mBytes);
       const std::string mark = "#" + std::to_string(generation);
-      const size_t at = bytes->size() > mark.size() ? bytes->size() - mark.size() : 0;
-      bytes->replace(at, std::min(mark.size(), bytes->size()), mark.substr(0, bytes->size()));
+      const size_t at = changed->size() > mark.size() ? changed->size() - mark.size() : 0;
+      changed->replace(at, std::min(mark.size(), changed->size()), mark.substr(0, changed->size()));
+      bytes = std::move(changed);
     }
     const int64_t size = int64_t(bytes->size());
     const time_t modified = served->mModified + time_t(generation);
@@ -340,26 +344,33 @@ struct tDemoStoreServerC::tImplC {
     const std::string type =
         lesson->mLesson.Media() == tDemoMediaE::Sheet ? "application/pdf" : "video/quicktime";
     const int64_t dropAfter = mOptions.mDropAfter;
+    const int64_t rate = int64_t(mOptions.mRateKiB) * 1024;
     const std::string where = (aSecure ? "https " : "http ") + aRequest.path;
     auto sent = std::make_shared<int64_t>(0);
-    aAnswer.set_content_provider(size_t(length), type,
-                                 [bytes, first, dropAfter, sent,
-                                  where](size_t aOffset, size_t aLength, httplib::DataSink &aSink) {
-                                   size_t count = std::min<size_t>(aLength, 64 * 1024);
-                                   if (dropAfter >= 0) {
-                                     const int64_t left = dropAfter - *sent;
-                                     if (left <= 0) {
-                                       WriteStoreLog(where + ": connection cut after " +
-                                                     std::to_string(*sent) + " bytes");
-                                       return false;
-                                     }
-                                     count = std::min<size_t>(count, size_t(left));
-                                   }
-                                   if (!aSink.write(bytes->data() + first + aOffset, count))
-                                     return false;
-                                   *sent += int64_t(count);
-                                   return true;
-                                 });
+    const auto began = std::chrono::steady_clock::now();
+    aAnswer.set_content_provider(
+        size_t(length), type,
+        [bytes, first, dropAfter, rate, began, sent, where](size_t aOffset, size_t aLength,
+                                                            httplib::DataSink &aSink) {
+          size_t count = std::min<size_t>(aLength, 64 * 1024);
+          if (rate > 0) {
+            // Tenths of a second's worth, each sent on time.
+            count = std::min<size_t>(count, size_t(std::max<int64_t>(1, rate / 10)));
+            std::this_thread::sleep_until(began + std::chrono::milliseconds(*sent * 1000 / rate));
+          }
+          if (dropAfter >= 0) {
+            const int64_t left = dropAfter - *sent;
+            if (left <= 0) {
+              WriteStoreLog(where + ": connection cut after " + std::to_string(*sent) + " bytes");
+              return false;
+            }
+            count = std::min<size_t>(count, size_t(left));
+          }
+          if (!aSink.write(bytes->data() + first + aOffset, count))
+            return false;
+          *sent += int64_t(count);
+          return true;
+        });
   }
 
   void Routes(httplib::Server &aServer, bool aSecure) {

@@ -23,6 +23,8 @@ struct tDemoStoreOptionsC {
   bool mFail5xx = false;
   // Waited before every answer.
   int mSlowMs = 0;
+  // File bodies sent at this many KiB per second; 0: as fast as they go.
+  int mRateKiB = 0;
   // The download link's header spelled "download".
   bool mDownloadHeaderLower = false;
   // A second "Download" line after the real one.

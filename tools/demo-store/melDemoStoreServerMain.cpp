@@ -46,6 +46,7 @@ const char *const cUsage =
     "  --change-etag             every file request sees new content and validators\n"
     "  --fail-5xx                answer 503 to file and catalog requests\n"
     "  --slow MS                 wait before every answer\n"
+    "  --rate KIB                send file bodies at KIB kibibytes a second\n"
     "  --download-header-case lower   send the download link's header as \"download\"\n"
     "  --download-header-twice   a second Download line after the real one\n"
     "  --redirect-download       the download link redirects to the real answer\n"
@@ -99,8 +100,8 @@ tArgumentsC ParseArguments(const QStringList &aArguments) {
       {"--redirect-download", &o.mRedirectDownload},
   };
   const std::vector<std::string> valued = {
-      "--host",       "--http-port", "--https-port",           "--data",       "--ready-file",
-      "--drop-after", "--slow",      "--download-header-case", "--bad-catalog"};
+      "--host",       "--http-port", "--https-port",           "--data",        "--ready-file",
+      "--drop-after", "--slow",      "--download-header-case", "--bad-catalog", "--rate"};
   for (qsizetype i = 1; i < aArguments.size(); ++i) {
     std::string name = aArguments[i].toStdString();
     std::string value;
@@ -138,6 +139,8 @@ tArgumentsC ParseArguments(const QStringList &aArguments) {
       o.mDropAfter = Number(name, value, 0, 1LL << 40);
     } else if (name == "--slow") {
       o.mSlowMs = int(Number(name, value, 0, 600000));
+    } else if (name == "--rate") {
+      o.mRateKiB = int(Number(name, value, 1, 1 << 20));
     } else if (name == "--download-header-case") {
       if (value != "lower")
         throw EUsageError("--download-header-case takes \"lower\", not \"" + value + "\"");
