@@ -1,7 +1,10 @@
 // One large episode file from the demo store (over plain HTTP, loopback):
 // the download worker against the curl command line, taking turns, with
 // throughput and the CPU each side spends (the store's own not counted).
+// The worker's statuses go into a catalog file and its progress reports run
+// on the main thread, as in the window.
 //   download_bench [megabytes, default 200] [runs per side, default 3]
+#include "melCatalogMaintenance.h"
 #include "melDemoStoreProcess.h"
 #include "melDownloadFileThread.h"
 #include "melDownloadHost.h"
@@ -28,13 +31,21 @@ const QString cName = QStringLiteral("bass-funk-beginner-1.mov");
 
 class tBenchHostC : public tDownloadHostC {
 public:
-  void UpdateEpisodeStatus(const QString &, uint8_t aStatus) override { mStatus = aStatus; }
-  void ReportProgress(const QString &, const QString &, int) override { ++mReports; }
+  void UpdateEpisodeStatus(const QString &aURL, uint8_t aStatus) override {
+    mStatus = aStatus;
+    UpdateEpisodeStatusInFile(mCatalog, aURL, aStatus);
+  }
+  void ReportProgress(const QString &, const QString &, int aPercent) override {
+    ++mReports;
+    mLastPercent = aPercent;
+  }
   void ReloadCatalog() override {}
   bool CheckStoreLogin() override { return true; }
   tStoreRequestOptionsC StoreRequestOptions() override { return mOptions; }
-  QString CatalogFilePath() override { return {}; }
+  QString CatalogFilePath() override { return mCatalog; }
   tStoreRequestOptionsC mOptions;
+  QString mCatalog;
+  int mLastPercent = -1;
   int mStatus = -1;
   int mReports = 0;
 };
@@ -124,6 +135,17 @@ int main(int argc, char **argv) {
   }
   const QString url = store.PlainBase() + QStringLiteral("/downloadStore/files/") + cName;
   const QString target = work.filePath(QStringLiteral("lesson.mov"));
+  const QString catalog = work.filePath(QStringLiteral("Catalog.xml"));
+  {
+    QFile file(catalog);
+    if (!file.open(QIODevice::WriteOnly))
+      return 1;
+    file.write("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<Catalog version=\"1.0\">"
+               "<Category name=\"Bass\"><File name=\"Lesson\"><FileType>video</FileType>"
+               "<Filename>lesson.mov</Filename><URL>" +
+               url.toUtf8() +
+               "</URL><Status>Not downloaded</Status></File></Category></Catalog>\n");
+  }
 
   std::vector<double> oursSeconds, oursCpu, curlSeconds, curlCpu;
   bool identical = true;
@@ -135,6 +157,7 @@ int main(int argc, char **argv) {
       tBenchHostC host;
       host.mOptions.mCookie = store.LoginCookie();
       host.mOptions.mStoreHost = QStringLiteral("127.0.0.1");
+      host.mCatalog = catalog;
       tHandOverC handOver;
       const double cpu = CpuSeconds(RUSAGE_SELF);
       QElapsedTimer timer;
@@ -146,7 +169,8 @@ int main(int argc, char **argv) {
       }
       oursSeconds.push_back(double(timer.nsecsElapsed()) / 1e9);
       oursCpu.push_back(CpuSeconds(RUSAGE_SELF) - cpu);
-      identical = identical && host.mStatus == 0 && FileHash(target) == expected;
+      identical = identical && host.mStatus == 0 && host.mLastPercent == 100 &&
+                  FileHash(target) == expected;
       reports = host.mReports;
     }
     {
@@ -171,6 +195,8 @@ int main(int argc, char **argv) {
               size / Median(oursSeconds), Median(oursSeconds), Median(oursCpu), reports);
   std::printf("  curl:   %7.1f MB/s  %.2f s  CPU %.2f s\n", size / Median(curlSeconds),
               Median(curlSeconds), Median(curlCpu));
+  std::printf("  worker/curl: throughput %.2fx, CPU %.2fx\n",
+              Median(curlSeconds) / Median(oursSeconds), Median(oursCpu) / Median(curlCpu));
   std::printf("  files identical to the store's: %s\n", identical ? "yes" : "NO");
   return identical ? 0 : 1;
 }

@@ -335,6 +335,8 @@ void TmelDownloadFileThread::Body() {
     // A store that stops sending for a minute has dropped the transfer.
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, 60L);
+    // Larger pieces than libcurl's 16 KiB: a fifth of the writes and calls.
+    curl_easy_setopt(handle, CURLOPT_BUFFERSIZE, 128L * 1024);
     ApplyStoreTransport(handle, mOptions);
 
     headers.reset(curl_slist_append(nullptr, "Accept: */*"));
