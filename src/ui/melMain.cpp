@@ -53,6 +53,7 @@ TMain::TMain(QWidget *aParent) : QWidget(aParent), ui(std::make_unique<Ui::TMain
     if (FStore->StoreShown())
       FStore->HideStore();
   });
+  FStore->SetShownListener([this](bool aShown) { FPlayback->SetCoveredByStore(aShown); });
   // A purchase shows its episodes, then fetches them.
   FStore->SetCatalogReloader([this] {
     FLibrary->ReloadCatalog();

@@ -167,7 +167,8 @@ void TPlaybackController::OpenEpisode(tFileItemC *aEpisode) {
   if (!aEpisode)
     return;
   HideMovieNotice();
-  fQTControl->show();
+  FMovieShown = true;
+  fQTControl->setVisible(!FCoveredByStore);
   ui->fLogoImg->hide();
   ShowTitle(*aEpisode);
   FCurrentPath = aEpisode->GetPath();
@@ -493,20 +494,29 @@ void TPlaybackController::ShowMovieNotice(const QString &aText) {
   // The times of a movie shown before would pass for this lesson's.
   ui->fProgressLbl->setText(PlayTimeText(0));
   ui->fTotalLbl->setText(PlayTimeText(0));
+  FMovieShown = false;
   fQTControl->hide();
   ui->fLogoImg->hide();
+  FNoticeShown = true;
   fMovieNoticeLbl->setText(aText);
   fMovieNoticeLbl->setGeometry(ui->fMoviePnl->rect().adjusted(20, 20, -20, -20));
-  fMovieNoticeLbl->show();
+  fMovieNoticeLbl->setVisible(!FCoveredByStore);
   fMovieNoticeLbl->raise();
 }
 
 void TPlaybackController::HideMovieNotice() {
+  FNoticeShown = false;
   fMovieNoticeLbl->hide();
 }
 
 QString TPlaybackController::MovieNotice() const {
-  return fMovieNoticeLbl && !fMovieNoticeLbl->isHidden() ? fMovieNoticeLbl->text() : QString();
+  return fMovieNoticeLbl && FNoticeShown ? fMovieNoticeLbl->text() : QString();
+}
+
+void TPlaybackController::SetCoveredByStore(bool aCovered) {
+  FCoveredByStore = aCovered;
+  fQTControl->setVisible(FMovieShown && !aCovered);
+  fMovieNoticeLbl->setVisible(FNoticeShown && !aCovered);
 }
 
 void TPlaybackController::EnqueueCommand(uint8_t aKind, tFileItemC *aEpisode) {

@@ -70,6 +70,9 @@ public:
     FResumeDownload = std::move(aResume);
     FPauseDownload = std::move(aPause);
   }
+  // While the store's page fills the movie panel, the movie and its notice
+  // stay hidden under it: the video surface would draw over the page.
+  void SetCoveredByStore(bool aCovered);
   // Stops the movie as the pause button does.
   void StopMovie();
   // Carries out the head command; false when it stays pending.
@@ -124,6 +127,9 @@ private:
   tCommandQueueC FCommandQueue;
   std::unique_ptr<tScreenSaverC> FScreenSaver;
   std::function<void()> FHideStore;
+  bool FCoveredByStore = false;
+  bool FMovieShown = false;
+  bool FNoticeShown = false;
   std::function<void()> FResumeDownload;
   std::function<void()> FPauseDownload;
 };

@@ -138,6 +138,8 @@ void TStoreController::OpenStorePage(const QString &aUrl) {
   browser.setGeometry(ui->fMoviePnl->rect());
   browser.show();
   browser.raise();
+  if (FShownChanged)
+    FShownChanged(true);
   ui->ProgBarPnl->show();
   PlaceProgressPanel();
   ui->fTitleLbl->hide();
@@ -151,6 +153,8 @@ void TStoreController::HideStore() {
   ui->ProgBarPnl->hide();
   FStoreShown = false;
   ui->fTitleLbl->show();
+  if (FShownChanged)
+    FShownChanged(false);
 }
 
 void TStoreController::ShowStoreProgress() {

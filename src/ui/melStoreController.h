@@ -33,6 +33,10 @@ public:
   // Called after a purchase has been merged into the catalog file: the view
   // shows the new episodes.
   void SetCatalogReloader(std::function<void()> aReload) { FReloadCatalog = std::move(aReload); }
+  // Told when the store's page comes over the movie panel and when it goes.
+  void SetShownListener(std::function<void(bool aShown)> aListener) {
+    FShownChanged = std::move(aListener);
+  }
 
   bool StoreShown() const { return FStoreShown; }
   bool StoreProgressShown() const;
@@ -85,4 +89,5 @@ private:
   int FConnectTimeoutMs = 10000;
   int FTimeoutMs = 30000;
   std::function<void()> FReloadCatalog;
+  std::function<void(bool aShown)> FShownChanged;
 };

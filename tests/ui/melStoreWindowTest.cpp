@@ -2,6 +2,7 @@
 // the real web engine: pages, the download links it takes over, the login
 // cookie and what a purchase leaves in the catalog file and the view.
 #include "melCatalogListView.h"
+#include "melQTControl.h"
 #include "melStoreWindowSupport.h"
 
 #include <QDir>
@@ -172,13 +173,26 @@ TEST_F(StoreWindowTest, PlayingALessonTakesTheMoviePanelBackFromTheStore) {
   ASSERT_TRUE(WaitPage(gStore->mProcess.SecureBase() + QStringLiteral("/downloadStore/index.php")));
   auto *episodes = Control<TCatalogListView>("fContentLv");
   ASSERT_EQ(episodes->topLevelItemCount(), 1);
+  // A selection loads its preview under the page: the video surface would
+  // draw over the store.
+  TQTControl *movie = mWindow->MovieControl();
   episodes->setCurrentItem(episodes->topLevelItem(0));
+  ASSERT_TRUE(WaitFor([&] { return movie->Movie() != nullptr; }));
+  EXPECT_FALSE(movie->isVisible());
+  EXPECT_TRUE(Browser()->isVisible());
+
   emit episodes->itemDoubleClicked(episodes->topLevelItem(0), 0);
   EXPECT_FALSE(Store().StoreShown());
   EXPECT_FALSE(Browser()->isVisible());
+  EXPECT_TRUE(movie->isVisible());
   EXPECT_FALSE(Control<QWidget>("ProgBarPnl")->isVisible());
   EXPECT_FALSE(Control<QLabel>("fLogoImg")->isVisible());
   EXPECT_TRUE(Control<QLabel>("fTitleLbl")->isVisible());
+
+  // The store opened over a movie covers it.
+  Click("fStoreBtn");
+  EXPECT_TRUE(Browser()->isVisible());
+  EXPECT_FALSE(movie->isVisible());
 }
 
 // Another collection than the store's own.
