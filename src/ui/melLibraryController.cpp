@@ -309,6 +309,34 @@ void TLibraryController::ResetStatusesAtStart() {
 void TLibraryController::ReloadCatalog() {
   if (!FCatalog)
     return;
+  // A reload follows every status change of a download. The user's place
+  // stays: a selection moved under the user would point Delete or Pause at
+  // another lesson.
+  const QString episode = GetSelectedPath();
+  const bool searching =
+      FCategoryColumns.ObjectAt(0)->SelectedRow() < 0 && !ui->fSearchEdt->text().isEmpty();
+  QString category;
+  for (int i = 0; i < FCategoryColumns.Count(); ++i) {
+    TCatalogListView &column = *FCategoryColumns.ObjectAt(i);
+    const int row = column.SelectedRow();
+    const tCatalogItemC *item = row < 0 ? nullptr : column.RowData(row);
+    if (!item)
+      break;
+    if (const QString path = item->GetPath(); !path.isEmpty())
+      category = path;
+  }
   FCatalog->Load();
-  ShowTopLevel();
+  if (searching) {
+    fSearchEdtKeyPress(Qt::Key_Return);
+  } else {
+    ShowTopLevel();
+    if (!category.isEmpty())
+      SelectPath(category);
+  }
+  if (episode.isEmpty())
+    return;
+  for (int row = 0; row < ui->fContentLv->RowCount(); ++row)
+    if (const tCatalogItemC *item = ui->fContentLv->RowData(row);
+        item && item->GetPath() == episode)
+      ui->fContentLv->SelectRow(row);
 }

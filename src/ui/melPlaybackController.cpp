@@ -461,6 +461,10 @@ void TPlaybackController::fContentLvSelectItem(QTreeWidgetItem *aItem) {
   tFileItemC *episode = EpisodeOf(TCatalogListView::ItemData(aItem));
   if (episode && episode->mStatus == esDownloaded && episode->mFileType == QLatin1String("Movie") &&
       FPlayState == psStopped) {
+    // The lesson shown already, selected again after a reload: its preview
+    // keeps its place.
+    if (fQTControl->Movie() && episode->GetPath() == FCurrentPath)
+      return;
     if (!LocalFileExists(episode->mFilename)) {
       ShowMissingFile(*episode);
       return;

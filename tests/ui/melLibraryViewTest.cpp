@@ -2,6 +2,7 @@
 #include "melCatalog.h"
 #include "melCatalogGenerator.h"
 #include "melCatalogListView.h"
+#include "melDownloadsController.h"
 #include "melLogging.h"
 #include "melMain.h"
 #include "melTestEnv.h"
@@ -268,3 +269,45 @@ TEST_F(LibraryViewTest, AllOnTenThousandEpisodesFillsAndSortsQuickly) {
 }
 
 } // namespace
+
+TEST_F(LibraryViewTest, AReloadKeepsTheUsersPlace) {
+  const struct {
+    const char *mName;
+    std::function<void()> mGo;
+    QStringList mColumn0;
+  } cases[] = {
+      {"a category",
+       [this] {
+         Select(Column(0), QStringLiteral("Guitar"));
+         Select(Column(1), QStringLiteral("Blues"));
+         Select(Episodes(), QStringLiteral("A"));
+       },
+       {QStringLiteral("Guitar")}},
+      {"all episodes",
+       [this] { Select(Episodes(), QStringLiteral("Slide")); },
+       {QStringLiteral("All")}},
+      {"search results",
+       [this] {
+         auto *search = mWindow->findChild<QLineEdit *>(QStringLiteral("fSearchEdt"));
+         search->setText(QStringLiteral("power"));
+         QTest::keyClick(search, Qt::Key_Return);
+         Select(Episodes(), QStringLiteral("Power chords"));
+       },
+       {QString()}},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.mName);
+    Open();
+    c.mGo();
+    const QStringList rows = Captions(Episodes());
+    const QString selected = SelectedCaption(Episodes());
+    const QStringList labels = Labels();
+    ASSERT_FALSE(selected.isEmpty());
+    mWindow->Downloads().ReloadCatalog();
+    EXPECT_EQ(QStringList{SelectedCaption(Column(0))}, c.mColumn0);
+    EXPECT_EQ(Captions(Episodes()), rows);
+    EXPECT_EQ(SelectedCaption(Episodes()), selected);
+    EXPECT_EQ(Labels(), labels);
+    mWindow.reset();
+  }
+}

@@ -2,6 +2,7 @@
 #include "melCatalog.h"
 #include "melCatalogListView.h"
 #include "melCommandQueue.h"
+#include "melDownloadsController.h"
 #include "melImageButton.h"
 #include "melImageSlider32.h"
 #include "melLogging.h"
@@ -119,6 +120,10 @@ TEST_F(PlaybackTest, SelectingAMovieLoadsItPausedAndPlayAndPauseFollowTheRate) {
   Click("fPauseBtn");
   EXPECT_EQ(mWindow->PlayState(), TMain::psStopped);
   EXPECT_TRUE(Shown("fPlayBtn"));
+  // A download's reload selects the row again: the paused movie is the same.
+  mWindow->Downloads().ReloadCatalog();
+  EXPECT_EQ(Rows().SelectedRow(), RowOf(QStringLiteral("First")));
+  EXPECT_TRUE(mWindow->Playback().CommandQueue().Empty()) << "no new load of the same movie";
   // Another selection while stopped previews that one instead.
   Rows().SelectRow(RowOf(QStringLiteral("Second")));
   EXPECT_TRUE(WaitForPath("\\Guitar\\Blues\\Basics\\Second"));
