@@ -37,6 +37,16 @@ protected:
     ASSERT_TRUE(WaitFor([&] { return List()->RowCount() >= 3; }, cPageMs));
   }
 
+  // Starts the store, opens the window on it, logs in and buys the first
+  // item, whose three or more lessons then start downloading.
+  void BuyLoggedIn(tStoreUnderTestC &aStore) {
+    ASSERT_EQ(aStore.Start(), QString());
+    OpenWindow(aStore);
+    LogIn(aStore);
+    BuyFirstItem(aStore);
+    ASSERT_GE(List()->RowCount(), 3);
+  }
+
   // The episodes as the list shows them now; a reload makes new records, so
   // they are looked up again each time.
   QStringList URLs() const {
@@ -78,12 +88,8 @@ protected:
 
 TEST_F(StoreDownloadsTest, BoughtLessonsArriveOneAfterAnotherIdenticalToTheStores) {
   tStoreUnderTestC store({QStringLiteral("--rate"), QStringLiteral("1024")});
-  ASSERT_EQ(store.Start(), QString());
-  OpenWindow(store);
-  LogIn(store);
-  BuyFirstItem(store);
+  ASSERT_NO_FATAL_FAILURE(BuyLoggedIn(store));
   const QStringList urls = URLs();
-  ASSERT_GE(urls.size(), 3);
 
   // One at a time, in the catalog's order, counted in the status bar.
   QStringList order;
@@ -115,12 +121,8 @@ TEST_F(StoreDownloadsTest, BoughtLessonsArriveOneAfterAnotherIdenticalToTheStore
 TEST_F(StoreDownloadsTest, PauseResumeAndCloseMidTransferKeepPartsThatEndIdentical) {
   // About four seconds a lesson.
   tStoreUnderTestC store({QStringLiteral("--rate"), QStringLiteral("64")});
-  ASSERT_EQ(store.Start(), QString());
-  OpenWindow(store);
-  LogIn(store);
-  BuyFirstItem(store);
+  ASSERT_NO_FATAL_FAILURE(BuyLoggedIn(store));
   const QStringList urls = URLs();
-  ASSERT_GE(urls.size(), 3);
   // The queue's first, well into its body, and a movie still waiting.
   QString first;
   ASSERT_TRUE(WaitFor(
