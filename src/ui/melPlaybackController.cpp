@@ -1,4 +1,5 @@
 #include "melPlaybackController.h"
+#include "melWindowFitting.h"
 
 #include "melApplications.h"
 #include "melCatalog.h"
@@ -24,7 +25,6 @@ namespace {
 constexpr std::array<double, 5> cSpeeds = {0.6, 0.8, 1.0, 1.1, 1.2};
 constexpr double cFastRate = 2.0;
 constexpr double cReverseRate = -2.0;
-constexpr int cStrip = 16; // the position bar under the picture
 
 } // namespace
 
@@ -214,23 +214,13 @@ void TPlaybackController::PlaceMovie() {
     return;
   const QRect bounds = movie->Bounds();
   const int areaWidth = ui->fMoviePnl->width();
-  const int areaHeight = ui->fMoviePnl->height() - cStrip;
+  const int areaHeight = ui->fMoviePnl->height() - cMovieStrip;
   if (bounds.width() <= 0 || bounds.height() <= 0 || areaHeight <= 0) {
     // No picture (a sound-only file): the bar alone, along the bottom.
-    fQTControl->setGeometry(0, ui->fMoviePnl->height() - cStrip, areaWidth, cStrip);
+    fQTControl->setGeometry(0, ui->fMoviePnl->height() - cMovieStrip, areaWidth, cMovieStrip);
     return;
   }
-  // Contain fit, halves to even, then the strip under the picture.
-  const int fitWidth = int(std::nearbyint(double(areaHeight) / bounds.height() * bounds.width()));
-  QRect picture;
-  if (areaWidth >= fitWidth) {
-    picture = QRect((areaWidth - fitWidth) / 2, 0, fitWidth, areaHeight);
-  } else {
-    const int fitHeight = int(std::nearbyint(double(areaWidth) / bounds.width() * bounds.height()));
-    picture = QRect(0, (areaHeight - fitHeight) / 2, areaWidth, fitHeight);
-  }
-  fQTControl->setGeometry(picture.left(), picture.top(), picture.width(),
-                          picture.height() + cStrip);
+  fQTControl->setGeometry(ContainFit(bounds.size(), QSize(areaWidth, areaHeight)));
 }
 
 void TPlaybackController::CenterControlPanel() {
