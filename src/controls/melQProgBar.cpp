@@ -544,7 +544,7 @@ void TQProgressBar::PaintHorizontal(QImage &aImage) const {
     for (int x = first; x <= length; ++x) {
       for (int y = top; y <= bottom; ++y) {
         const int d = bottom - y;
-        const bool useA = count < half ? !(d < count) : !(d < count - half);
+        const bool useA = count < half ? d < count : !(d < count - half);
         Put(aImage, x, y, At(useA ? a : b, y));
       }
       count = count < period ? count + 1 : 0;
