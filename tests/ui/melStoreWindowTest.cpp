@@ -2,6 +2,7 @@
 // the real web engine: pages, the download links it takes over, the login
 // cookie and what a purchase leaves in the catalog file and the view.
 #include "melCatalogListView.h"
+#include "melQProgBar.h"
 #include "melQTControl.h"
 #include "melStoreWindowSupport.h"
 
@@ -116,7 +117,13 @@ TEST_F(StoreWindowTest, PopupPagesShowNoProgressAndTheStopButtonEndsIt) {
     ASSERT_FALSE(progress.empty()) << page;
     EXPECT_EQ(progress.back(), shown) << page;
   }
+  // The busy bar: empty, its stripes running.
   Store().ShowStoreProgress();
+  auto *bar = Control<TQProgressBar>("ProgBar");
+  EXPECT_TRUE(bar->isVisible());
+  EXPECT_TRUE(bar->BarberPoleRunning());
+  EXPECT_EQ(bar->Pixel(), 0);
+  EXPECT_EQ(bar->size(), QSize(201, 12));
   Click("ProgBarBtn");
   EXPECT_FALSE(Store().StoreProgressShown());
   EXPECT_TRUE(Control<QLabel>("ProgBarIcon")->isVisibleTo(mWindow.get()));
