@@ -5,6 +5,7 @@
 #include "melCatalogFile.h"
 #include "melCatalogListView.h"
 #include "melDownloadsController.h"
+#include "melFrameController.h"
 #include "melLibraryController.h"
 #include "melLogging.h"
 #include "melMessages.h"
@@ -35,14 +36,7 @@ TMain::TMain(QWidget *aParent) : QWidget(aParent), ui(std::make_unique<Ui::TMain
   font.setPixelSize(11);
   setFont(font);
 
-  // Until the window draws its own frame: a white movie area on a quiet grey.
   ui->fMoviePnl->setStyleSheet(QStringLiteral("#fMoviePnl { background: white; }"));
-  QPalette scrollPalette = ui->fCategoryScroll->palette();
-  scrollPalette.setColor(QPalette::Window, QColor(212, 212, 212));
-  ui->fCategoryScroll->setPalette(scrollPalette);
-  ui->fCategoryScroll->viewport()->setPalette(scrollPalette);
-  ui->fCategoryScrollContent->setPalette(scrollPalette);
-  ui->fCategoryScrollContent->setAutoFillBackground(true);
   ui->fCategoryScroll->horizontalScrollBar()->setFixedHeight(16);
 
   FLibrary = new TLibraryController(*ui, FCatalog, this);
@@ -74,6 +68,14 @@ TMain::TMain(QWidget *aParent) : QWidget(aParent), ui(std::make_unique<Ui::TMain
   FDownloads->SetActions(std::move(downloadActions));
   FPlayback->SetDownloadActions([this] { FDownloads->miResumeClick(); },
                                 [this] { FDownloads->miPauseClick(); });
+
+  FFrame = new TFrameController(*ui, *this, this);
+  TFrameController::tActionsC frameActions;
+  frameActions.mUpdateButtons = [this] { FPlayback->UpdateButtons(); };
+  frameActions.mCenterControlPanel = [this] { FPlayback->CenterControlPanel(); };
+  frameActions.mPlaceProgressPanel = [this] { FStore->PlaceProgressPanel(); };
+  FFrame->SetActions(std::move(frameActions));
+  FPlayback->SetFrameButtonsUpdater([this] { FFrame->UpdateFrameButtons(); });
 
   try {
     FormCreate();
@@ -120,6 +122,9 @@ void TMain::FormCreate() {
 }
 
 void TMain::FormShow() {
+  FFrame->CenterOnScreen();
+  FFrame->PaintBackground();
+  FFrame->UpdateWindowRegion();
   FPlayback->CenterControlPanel();
   FPlayback->PlaceMovie();
   ui->fContentLv->setFocus();
@@ -164,6 +169,13 @@ void TMain::showEvent(QShowEvent *aEvent) {
     return;
   FShown = true;
   Guarded([this] { FormShow(); });
+}
+
+void TMain::resizeEvent(QResizeEvent *aEvent) {
+  QWidget::resizeEvent(aEvent);
+  // The first showing builds the background and the shape itself.
+  if (FShown)
+    Guarded([this] { FFrame->FormResize(); });
 }
 
 void TMain::closeEvent(QCloseEvent *aEvent) {

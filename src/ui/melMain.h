@@ -15,6 +15,7 @@ class TMain;
 class QFrame;
 class TCatalogListView;
 class TDownloadsController;
+class TFrameController;
 class TLibraryController;
 class TStoreController;
 class tCatalogC;
@@ -23,7 +24,8 @@ class tCatalogC;
 inline constexpr int WM_DEFERRED_START = 1024 + 1000;
 
 // The main window: the form, its start and close, and the controllers that
-// own each capability (the library view, playback, the store, the downloads).
+// own each capability (the library view, playback, the store, the downloads,
+// the frame).
 class TMain : public QWidget {
   Q_OBJECT
 public:
@@ -38,6 +40,9 @@ public:
   TPlaybackController &Playback() const { return *FPlayback; }
   TStoreController &Store() const { return *FStore; }
   TDownloadsController &Downloads() const { return *FDownloads; }
+  // The window's own frame: shape, background, title bar, window buttons and
+  // the File and Help menus with their actions.
+  TFrameController &Frame() const { return *FFrame; }
   // The proxy of the store's requests, read once at creation.
   const tStoreProxyC &Proxy() const { return FProxy; }
 
@@ -72,6 +77,7 @@ public:
 
 protected:
   void showEvent(QShowEvent *aEvent) override;
+  void resizeEvent(QResizeEvent *aEvent) override;
   void closeEvent(QCloseEvent *aEvent) override;
   void customEvent(QEvent *aEvent) override;
 
@@ -95,4 +101,5 @@ private:
   TPlaybackController *FPlayback = nullptr;
   TStoreController *FStore = nullptr;
   TDownloadsController *FDownloads = nullptr;
+  TFrameController *FFrame = nullptr;
 };

@@ -349,6 +349,8 @@ void TPlaybackController::UpdateButtons() {
   }
   ui->fLoopOffBtn->setVisible(FLoop);
   ui->fLoopOnBtn->setVisible(!FLoop);
+  if (FUpdateFrameButtons)
+    FUpdateFrameButtons();
   // The screen saver stays off only while a movie plays at normal speed.
   FScreenSaver->SetInhibited(FPlayState == psPlaying);
 }

@@ -61,6 +61,10 @@ public:
   void MovieOpenFailed(const QString &aMessage);
   void UpdateTimeLabels();
   void UpdateButtons();
+  // The window frame's buttons, shown by the same rule after the transport's.
+  void SetFrameButtonsUpdater(std::function<void()> aUpdate) {
+    FUpdateFrameButtons = std::move(aUpdate);
+  }
   void EnqueueCommand(uint8_t aKind, tFileItemC *aEpisode);
   // Called before a movie is played, so the store leaves the movie panel.
   void SetStoreHider(std::function<void()> aHide) { FHideStore = std::move(aHide); }
@@ -132,4 +136,5 @@ private:
   bool FNoticeShown = false;
   std::function<void()> FResumeDownload;
   std::function<void()> FPauseDownload;
+  std::function<void()> FUpdateFrameButtons;
 };

@@ -70,7 +70,6 @@ TStoreController::TStoreController(Ui::TMain &aForm, const tStoreProxyC &aProxy,
   ui->btnBack->setEnabled(false);
   ui->btnForward->setEnabled(false);
   ui->ProgBarPnl->hide();
-  ui->fTopPnl->installEventFilter(this);
   ui->fMoviePnl->installEventFilter(this);
 }
 
@@ -292,11 +291,7 @@ void TStoreController::PlaceProgressPanel() {
 }
 
 bool TStoreController::eventFilter(QObject *aWatched, QEvent *aEvent) {
-  if (aEvent->type() == QEvent::Resize) {
-    if (aWatched == ui->fTopPnl)
-      PlaceProgressPanel();
-    else if (aWatched == ui->fMoviePnl && fWebBrowser)
-      fWebBrowser->setGeometry(ui->fMoviePnl->rect());
-  }
+  if (aEvent->type() == QEvent::Resize && aWatched == ui->fMoviePnl && fWebBrowser)
+    fWebBrowser->setGeometry(ui->fMoviePnl->rect());
   return QObject::eventFilter(aWatched, aEvent);
 }

@@ -58,6 +58,8 @@ public:
   // page and returns false.
   bool CheckStoreLogin();
   void OpenLoginPage();
+  // Centres the progress panel in the title bar.
+  void PlaceProgressPanel();
 
   void fStoreBtnClick();
   void btnHomeClick();
@@ -71,7 +73,6 @@ protected:
 private:
   TWebBrowser &Browser();
   void ShowStoreOnlyMessage();
-  void PlaceProgressPanel();
   void fWebBrowserBeforeNavigate2(const QString &aUrl, bool *aCancel);
   void fWebBrowserNavigateComplete2(const tBrowserObjectC &aBrowser, const QString &aUrl);
   void fWebBrowserCommandStateChange(int aCommand, bool aEnable);

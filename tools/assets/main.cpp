@@ -1053,6 +1053,308 @@ QImage transportButton(int size, tFace face, bool pressed, const QPainterPath &g
   return img;
 }
 
+// --- window frame ------------------------------------------------------------
+// The skin around the panels: a glossy title bar with rounded top corners, a
+// status bar with rounded bottom corners, thin rims down the sides, a dark
+// textured background with a soft light from above, and the title bar's
+// buttons. Where a frame picture is magenta the window's outline is cut
+// away; where it is aqua the background shows through it.
+
+const QColor kKey(255, 0, 255);
+const QColor kSeeThrough(0, 255, 255);
+const QColor kNight(0x17, 0x15, 0x31);
+const QColor kRimOuter(0x08, 0x07, 0x16);
+const QColor kRimInner(0x46, 0x3e, 0x8a);
+const QColor kTitleTop(0x45, 0x3d, 0x92);
+const QColor kTitleGloss(0x2f, 0x29, 0x6e);
+const QColor kTitleLow(0x25, 0x20, 0x58);
+const QColor kTitleBottom(0x1a, 0x17, 0x40);
+
+// Whole-number hash noise in [0, 1), the same on every run and machine.
+double hashNoise(int x, int y, int seed) {
+  uint32_t h = uint32_t(x) * 374761393u + uint32_t(y) * 668265263u + uint32_t(seed) * 2246822519u;
+  h = (h ^ (h >> 13)) * 1274126177u;
+  h ^= h >> 16;
+  return (h & 0xffffff) / double(0x1000000);
+}
+
+// Smooth noise on a lattice of `cells` a side that wraps, so the tile joins
+// itself without a seam.
+double tiledNoise(double u, double v, int cells, int seed) {
+  const double x = u * cells, y = v * cells;
+  const int x0 = int(std::floor(x)), y0 = int(std::floor(y));
+  const double fx = x - x0, fy = y - y0;
+  auto at = [&](int i, int j) {
+    return hashNoise(((i % cells) + cells) % cells, ((j % cells) + cells) % cells, seed);
+  };
+  auto ease = [](double t) { return t * t * (3 - 2 * t); };
+  const double sx = ease(fx), sy = ease(fy);
+  const double top = at(x0, y0) * (1 - sx) + at(x0 + 1, y0) * sx;
+  const double bottom = at(x0, y0 + 1) * (1 - sx) + at(x0 + 1, y0 + 1) * sx;
+  return top * (1 - sy) + bottom * sy;
+}
+
+QImage backTile() {
+  const int size = 512;
+  QImage img(size, size, QImage::Format_RGB32);
+  for (int y = 0; y < size; ++y) {
+    auto *row = reinterpret_cast<QRgb *>(img.scanLine(y));
+    for (int x = 0; x < size; ++x) {
+      const double u = double(x) / size, v = double(y) / size;
+      // Cloudy depth, a finer weave and a little grain, like brushed felt.
+      const double cloud = tiledNoise(u, v, 4, 1) * 0.6 + tiledNoise(u, v, 8, 2) * 0.4;
+      const double weave = tiledNoise(u * 1.0, v, 64, 3);
+      const double grain = hashNoise(x, y, 4);
+      const double f = (cloud - 0.5) * 14 + (weave - 0.5) * 5 + (grain - 0.5) * 5;
+      const auto channel = [&](int base, double scale) {
+        return std::clamp(int(std::lround(base + f * scale)), 0, 255);
+      };
+      row[x] = qRgb(channel(kNight.red(), 0.8), channel(kNight.green(), 0.75),
+                    channel(kNight.blue(), 1.3));
+    }
+  }
+  return img;
+}
+
+// Stretched over the whole window and blended in at about a third: a light
+// from above, strongest over the middle, and a trace of amber at the foot.
+QImage highlight() {
+  const int W = 2000, H = 20;
+  QImage img(W, H, QImage::Format_ARGB32);
+  for (int y = 0; y < H; ++y) {
+    auto *row = reinterpret_cast<QRgb *>(img.scanLine(y));
+    const double t = y / double(H - 1);
+    const double fromTop = std::pow(1 - t, 2.2);
+    const double atFoot = std::pow(t, 6);
+    for (int x = 0; x < W; ++x) {
+      const double c = (x - W / 2.0) / (W * 0.42);
+      const double across = 0.35 + 0.65 * std::exp(-c * c);
+      const double light = fromTop * across;
+      const double amber = atFoot * across * 0.5;
+      const double a = std::clamp(light * 0.75 + amber, 0.0, 1.0);
+      if (a <= 0) {
+        row[x] = qRgba(0, 0, 0, 0);
+        continue;
+      }
+      // Violet light, warming toward the foot.
+      const double w = amber / (light * 0.75 + amber + 1e-9);
+      const int r = int(std::lround(0xa8 * (1 - w) + kAmber.red() * w));
+      const int g = int(std::lround(0x98 * (1 - w) + kAmber.green() * w));
+      const int b = int(std::lround(0xf0 * (1 - w) + kAmber.blue() * w));
+      row[x] = qRgba(r, g, b, int(std::lround(a * 255)));
+    }
+  }
+  return img;
+}
+
+// The colour of title-bar row y (0 to 51): a glass upper half over a deeper
+// lower half, a lit top rim and a dark last row.
+QColor titleRow(int y) {
+  auto mix = [](const QColor &a, const QColor &b, double t) {
+    return QColor(int(std::lround(a.red() + (b.red() - a.red()) * t)),
+                  int(std::lround(a.green() + (b.green() - a.green()) * t)),
+                  int(std::lround(a.blue() + (b.blue() - a.blue()) * t)));
+  };
+  if (y == 0)
+    return QColor(0x6b, 0x61, 0xbd);
+  if (y == 51)
+    return kRimOuter;
+  if (y < 23)
+    return mix(kTitleTop, kTitleGloss, (y - 1) / 21.0);
+  return mix(kTitleLow, kTitleBottom, (y - 23) / 27.0);
+}
+
+// Paints the outer corner of a frame piece: `inside` tells for a pixel
+// centre whether it lies within the rounded outline. Pixels mostly outside
+// become the key colour; edge pixels mostly inside darken toward the rim so
+// the curve stays smooth without a pink fringe.
+void cutCorner(QImage &img, const std::function<double(double, double)> &coverage) {
+  for (int y = 0; y < img.height(); ++y)
+    for (int x = 0; x < img.width(); ++x) {
+      const double c = coverage(x + 0.5, y + 0.5);
+      if (c < 0.5) {
+        img.setPixel(x, y, kKey.rgb());
+      } else if (c < 1.0) {
+        const QColor p = img.pixelColor(x, y);
+        const double k = (c - 0.5) * 2;
+        img.setPixelColor(x, y,
+                          QColor(int(kRimOuter.red() + (p.red() - kRimOuter.red()) * k),
+                                 int(kRimOuter.green() + (p.green() - kRimOuter.green()) * k),
+                                 int(kRimOuter.blue() + (p.blue() - kRimOuter.blue()) * k)));
+      }
+    }
+}
+
+// Coverage of a pixel centred at (px, py) by a disc of radius r around (cx,
+// cy), from its distance to the edge.
+double discCoverage(double px, double py, double cx, double cy, double r) {
+  const double d = std::hypot(px - cx, py - cy);
+  return std::clamp(r - d + 0.5, 0.0, 1.0);
+}
+
+QImage titleMiddle() {
+  QImage img(8, 52, QImage::Format_RGB32);
+  for (int y = 0; y < 52; ++y)
+    for (int x = 0; x < 8; ++x)
+      img.setPixelColor(x, y, titleRow(y));
+  return img;
+}
+
+// A title-bar corner, `w` wide, rounded with radius `w`; mirrored for the
+// right side. The rim continues the side edges below the curve.
+QImage titleCorner(int w, bool right) {
+  QImage img(w, 52, QImage::Format_RGB32);
+  for (int y = 0; y < 52; ++y)
+    for (int x = 0; x < w; ++x)
+      img.setPixelColor(x, y, titleRow(y));
+  // Side rim: the outer column dark, the next a little lit.
+  for (int y = 1; y < 51; ++y) {
+    img.setPixelColor(right ? w - 1 : 0, y, kRimOuter);
+    img.setPixelColor(right ? w - 2 : 1, y, titleRow(y).lighter(125));
+  }
+  const double r = w;
+  cutCorner(img, [&](double px, double py) {
+    const double x = right ? w - px : px; // distance from the outer side
+    if (x >= r || py >= r)
+      return 1.0;
+    return discCoverage(x, py, r, r, r);
+  });
+  return img;
+}
+
+// The two-pixel side edge: dark outside, lit inside.
+QImage sideEdge(bool right) {
+  QImage img(2, 8, QImage::Format_RGB32);
+  for (int y = 0; y < 8; ++y) {
+    img.setPixelColor(right ? 1 : 0, y, kRimOuter);
+    img.setPixelColor(right ? 0 : 1, y, kRimInner);
+  }
+  return img;
+}
+
+// Status bar row y (0 to 25): a bevel at the top, then the background seen
+// through (aqua), and the window's dark bottom rim.
+QColor statusRow(int y) {
+  if (y == 0)
+    return kRimOuter;
+  if (y == 1)
+    return QColor(0x3a, 0x33, 0x78);
+  if (y == 25)
+    return kRimOuter;
+  return kSeeThrough;
+}
+
+QImage statusMiddle() {
+  QImage img(8, 26, QImage::Format_RGB32);
+  for (int y = 0; y < 26; ++y)
+    for (int x = 0; x < 8; ++x)
+      img.setPixelColor(x, y, statusRow(y));
+  return img;
+}
+
+QImage statusCorner(bool right) {
+  const int w = 6;
+  QImage img(w, 26, QImage::Format_RGB32);
+  for (int y = 0; y < 26; ++y)
+    for (int x = 0; x < w; ++x)
+      img.setPixelColor(x, y, statusRow(y));
+  for (int y = 0; y < 25; ++y) {
+    img.setPixelColor(right ? w - 1 : 0, y, kRimOuter);
+    img.setPixelColor(right ? w - 2 : 1, y, y == 0 ? kRimOuter : kRimInner);
+  }
+  const double r = w;
+  cutCorner(img, [&](double px, double py) {
+    const double x = right ? w - px : px;
+    const double fromBottom = 26 - py;
+    if (x >= r || fromBottom >= r)
+      return 1.0;
+    return discCoverage(x, fromBottom, r, r, r);
+  });
+  return img;
+}
+
+enum class tWindowGlyph { Minimize, Maximize, Restore, Close };
+
+// A 14 x 15 title-bar button: a small rounded key with a shadow row below,
+// the glyph on whole pixels.
+QImage windowButton(tWindowGlyph glyph, bool pressed) {
+  QImage img = canvas(14, 15);
+  QPainter p(&img);
+  prepare(p);
+  const QRectF key(0.5, 0.5, 13, 13);
+  p.setBrush(withAlpha(QColor(0, 0, 0), 110));
+  p.drawRoundedRect(key.translated(0, 1), 3, 3);
+  const bool close = glyph == tWindowGlyph::Close;
+  QColor top = close ? QColor(0x5a, 0x3e, 0x9a) : QColor(0x52, 0x48, 0xa6);
+  QColor bottom = close ? QColor(0x34, 0x25, 0x6a) : QColor(0x2c, 0x27, 0x6a);
+  if (pressed) {
+    top = close ? kCrimson : kAmberDeep;
+    bottom = close ? kCrimsonDeep : kAmberRim;
+  }
+  p.setBrush(kRimOuter);
+  p.drawRoundedRect(key, 3, 3);
+  p.setBrush(vertical(1, 13, top, bottom));
+  p.drawRoundedRect(key.adjusted(1, 1, -1, -1), 2.2, 2.2);
+  // A lit line along the top inside edge.
+  p.fillRect(QRect(3, 1, 8, 1), withAlpha(kWhite, pressed ? 60 : 70));
+
+  const QColor ink = pressed ? kWhite : kMist;
+  switch (glyph) {
+  case tWindowGlyph::Minimize: p.fillRect(QRect(4, 8, 6, 2), ink); break;
+  case tWindowGlyph::Maximize:
+    p.fillRect(QRect(4, 4, 6, 2), ink);
+    p.fillRect(QRect(4, 6, 1, 4), ink);
+    p.fillRect(QRect(9, 6, 1, 4), ink);
+    p.fillRect(QRect(4, 9, 6, 1), ink);
+    break;
+  case tWindowGlyph::Restore:
+    // The window behind, then the one in front over it.
+    p.fillRect(QRect(6, 3, 5, 1), ink);
+    p.fillRect(QRect(10, 3, 1, 4), ink);
+    p.fillRect(QRect(3, 5, 5, 2), ink);
+    p.fillRect(QRect(3, 7, 1, 3), ink);
+    p.fillRect(QRect(7, 7, 1, 3), ink);
+    p.fillRect(QRect(3, 10, 5, 1), ink);
+    break;
+  case tWindowGlyph::Close:
+    p.setPen(QPen(ink, 1.6, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(4.5, 4.5), QPointF(9.5, 9.5));
+    p.drawLine(QPointF(9.5, 4.5), QPointF(4.5, 9.5));
+    break;
+  }
+  return img;
+}
+
+// The resize grip: six lit dots stepped toward the corner.
+QImage resizeGrip() {
+  QImage img = canvas(16, 16);
+  QPainter p(&img);
+  for (int row = 0; row < 3; ++row)
+    for (int col = 2 - row; col < 3; ++col) {
+      const int x = 5 + col * 4, y = 5 + row * 4;
+      p.fillRect(QRect(x + 1, y + 1, 2, 2), withAlpha(kRimOuter, 220));
+      p.fillRect(QRect(x, y, 2, 2), withAlpha(kLavender, 200));
+    }
+  return img;
+}
+
+QPainterPath exportGlyph() {
+  // An arrow rising out of an open tray.
+  QPainterPath arrow = QTransform().rotate(90).map(triangle(-26, 0, 18));
+  QPainterPath shaft;
+  shaft.addRoundedRect(QRectF(-6, -6, 12, 24), 3, 3);
+  QPainterPath tray;
+  tray.moveTo(-26, 6);
+  tray.lineTo(-26, 26);
+  tray.lineTo(26, 26);
+  tray.lineTo(26, 6);
+  QPainterPathStroker pen;
+  pen.setWidth(7);
+  pen.setCapStyle(Qt::RoundCap);
+  pen.setJoinStyle(Qt::RoundJoin);
+  return arrow.united(shaft).united(pen.createStroke(tray)).simplified();
+}
+
 bool save(const QImage &img, const QDir &dir, const QString &name) {
   const QString path = dir.filePath(name);
   // Straight alpha for the file; pictures that are opaque anyway lose the
@@ -1153,5 +1455,33 @@ int main(int argc, char **argv) {
     ok &= save(transportButton(b.size, b.face, false, b.glyph()), dir, name + "-up.png");
     ok &= save(transportButton(b.size, b.face, true, b.glyph()), dir, name + "-down.png");
   }
+  // The window frame.
+  ok &= save(backTile(), dir, "backtile.png");
+  ok &= save(highlight(), dir, "highlight.png");
+  ok &= save(titleCorner(7, false), dir, "frame-top-left.png");
+  ok &= save(titleMiddle(), dir, "frame-top-middle.png");
+  ok &= save(titleCorner(6, true), dir, "frame-top-right.png");
+  ok &= save(statusCorner(false), dir, "frame-bottom-left.png");
+  ok &= save(statusMiddle(), dir, "frame-bottom-middle.png");
+  ok &= save(statusCorner(true), dir, "frame-bottom-right.png");
+  ok &= save(sideEdge(false), dir, "frame-edge-left.png");
+  ok &= save(sideEdge(true), dir, "frame-edge-right.png");
+  ok &= save(resizeGrip(), dir, "frame-grip.png");
+  const struct {
+    const char *name;
+    tWindowGlyph glyph;
+  } windowButtons[] = {
+      {"btn-minimize", tWindowGlyph::Minimize},
+      {"btn-maximize", tWindowGlyph::Maximize},
+      {"btn-restore", tWindowGlyph::Restore},
+      {"btn-close", tWindowGlyph::Close},
+  };
+  for (const auto &b : windowButtons) {
+    const QString name = QString::fromLatin1(b.name);
+    ok &= save(windowButton(b.glyph, false), dir, name + "-up.png");
+    ok &= save(windowButton(b.glyph, true), dir, name + "-down.png");
+  }
+  ok &= save(transportButton(30, tFace::Off, false, exportGlyph()), dir, "btn-export-up.png");
+  ok &= save(transportButton(30, tFace::Off, true, exportGlyph()), dir, "btn-export-down.png");
   return ok ? 0 : 1;
 }
