@@ -124,6 +124,7 @@ int main(int argc, char *argv[]) {
       SetCurrentApplication(application);
       mainWindow = std::make_unique<TMain>();
       auto about = std::make_unique<TAbout>(mainWindow.get());
+      mainWindow->SetAboutBox(about.get());
       // A signal taken while the creation showed an error closed only that
       // box; the run then ends here, the normal way.
       if (!TerminationRequested()) {

@@ -66,7 +66,9 @@ int CompareEpisodeRows(const QTreeWidgetItem &aFirst, const QTreeWidgetItem &aSe
 
 TCatalogListView::TCatalogListView(QWidget *aParent) : TListViewEx(aParent) {
   connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
-          [this](const QItemSelection &aSelected) {
+          [this](const QItemSelection &aSelected, const QItemSelection &aDeselected) {
+            if (!aDeselected.isEmpty())
+              emit RowDeselected(this);
             if (aSelected.isEmpty())
               return;
             if (QTreeWidgetItem *item = itemFromIndex(aSelected.indexes().first()))

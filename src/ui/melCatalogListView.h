@@ -43,6 +43,9 @@ public:
 signals:
   // A row became selected (deselection is not reported).
   void RowSelected(TCatalogListView *aSender, QTreeWidgetItem *aItem);
+  // A row stopped being selected (before a new one is, when the selection
+  // moves).
+  void RowDeselected(TCatalogListView *aSender);
 
 private:
   void Flush();

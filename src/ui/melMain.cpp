@@ -5,6 +5,7 @@
 #include "melCatalogFile.h"
 #include "melCatalogListView.h"
 #include "melDownloadsController.h"
+#include "melExportController.h"
 #include "melFrameController.h"
 #include "melLibraryController.h"
 #include "melLogging.h"
@@ -16,6 +17,7 @@
 #include "melUtil.h"
 #include "ui_melMain.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QScrollBar>
@@ -76,6 +78,20 @@ TMain::TMain(QWidget *aParent) : QWidget(aParent), ui(std::make_unique<Ui::TMain
   frameActions.mPlaceProgressPanel = [this] { FStore->PlaceProgressPanel(); };
   FFrame->SetActions(std::move(frameActions));
   FPlayback->SetFrameButtonsUpdater([this] { FFrame->UpdateFrameButtons(); });
+  FPlayback->SetFrame(*FFrame);
+
+  FExport = new TExportController(FCatalog, this);
+  FExport->SetCurrentPath([this] { return FPlayback->CurrentPath(); });
+  FExport->SetMainWindow(this);
+  connect(ui->fiPodBtn, &QAbstractButton::clicked, FExport, &TExportController::Export1Click);
+  connect(FFrame->Export1(), &QAction::triggered, FExport, &TExportController::Export1Click);
+  connect(FFrame->SupportPage1(), &QAction::triggered, FExport,
+          &TExportController::SupportPage1Click);
+  connect(FFrame->CheckVersion1(), &QAction::triggered, FExport,
+          &TExportController::CheckVersion1Click);
+  connect(FFrame->About1(), &QAction::triggered, FExport, &TExportController::About1Click);
+  connect(FFrame->Fit1(), &QAction::triggered, this,
+          [this] { Guarded([this] { FPlayback->Fit1Click(); }); });
 
   try {
     FormCreate();
@@ -102,6 +118,7 @@ void TMain::FormCreate() {
   fesetround(FE_TONEAREST);
 
   FPlayback->Start();
+  FPlayback->RememberMinimumMovieArea();
 
   EnsureCatalogFile();
 
@@ -113,6 +130,7 @@ void TMain::FormCreate() {
 
   FLibrary->SetCategoryColumnCount(2);
   FLibrary->ShowTopLevel();
+  FPlayback->FitWindowToLogo();
 
   const bool storeApplication = IsStoreApplication();
   FStore->Start(storeApplication);
@@ -154,6 +172,10 @@ void TMain::FormDestroy() {
   // Running transfers stop and end "Paused"; their last reports still run.
   FDownloads->StopDownloads();
   WriteLog(QStringLiteral("Application closed, version: ") + VersionText());
+}
+
+void TMain::SetAboutBox(QDialog *aAbout) {
+  FExport->SetAboutBox(aAbout);
 }
 
 void TMain::BringForward() {

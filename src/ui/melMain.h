@@ -14,7 +14,9 @@ class TMain;
 
 class QFrame;
 class TCatalogListView;
+class QDialog;
 class TDownloadsController;
+class TExportController;
 class TFrameController;
 class TLibraryController;
 class TStoreController;
@@ -43,6 +45,10 @@ public:
   // The window's own frame: shape, background, title bar, window buttons and
   // the File and Help menus with their actions.
   TFrameController &Frame() const { return *FFrame; }
+  // Export to the playlist, the store's support and update pages, about.
+  TExportController &Export() const { return *FExport; }
+  // The about box, made once at start beside the window.
+  void SetAboutBox(QDialog *aAbout);
   // The proxy of the store's requests, read once at creation.
   const tStoreProxyC &Proxy() const { return FProxy; }
 
@@ -102,4 +108,5 @@ private:
   TStoreController *FStore = nullptr;
   TDownloadsController *FDownloads = nullptr;
   TFrameController *FFrame = nullptr;
+  TExportController *FExport = nullptr;
 };

@@ -1,4 +1,5 @@
 #include "melPlaybackController.h"
+#include "melFrameController.h"
 #include "melWindowFitting.h"
 
 #include "melApplications.h"
@@ -14,6 +15,8 @@
 
 #include <QFileInfo>
 #include <QLabel>
+#include <QLayout>
+#include <QScreen>
 #include <QTimer>
 #include <QUrl>
 
@@ -25,6 +28,17 @@ namespace {
 constexpr std::array<double, 5> cSpeeds = {0.6, 0.8, 1.0, 1.1, 1.2};
 constexpr double cFastRate = 2.0;
 constexpr double cReverseRate = -2.0;
+
+// Lays the widget and everything in it out now. A hidden window's nested
+// layouts wait for their resize events until it is shown, and the fits read
+// the panels' sizes before that.
+void LayOut(QWidget &aWidget) {
+  if (QLayout *layout = aWidget.layout())
+    layout->activate();
+  for (QObject *child : aWidget.children())
+    if (child->isWidgetType())
+      LayOut(*static_cast<QWidget *>(child));
+}
 
 } // namespace
 
@@ -137,6 +151,9 @@ TPlaybackController::TPlaybackController(Ui::TMain &aForm,
           [this](TCatalogListView *, QTreeWidgetItem *aItem) {
             Guarded([&] { fContentLvSelectItem(aItem); });
           });
+  // The label keeps its state.
+  connect(&episodes, &TCatalogListView::RowDeselected, this,
+          [this] { Guarded([this] { EnableExport(false, false); }); });
   fQueueTimer->start();
 }
 
@@ -171,6 +188,7 @@ void TPlaybackController::OpenEpisode(tFileItemC *aEpisode) {
   fQTControl->setVisible(!FCoveredByStore);
   ui->fLogoImg->hide();
   ShowTitle(*aEpisode);
+  EnableExport(!aEpisode->mIPodFile.isEmpty(), true);
   FCurrentPath = aEpisode->GetPath();
   // The load finishes in MovieOpened; a file the control cannot load leaves
   // no movie, and the rest still runs.
@@ -193,6 +211,12 @@ void TPlaybackController::MovieOpened() {
                                             {cQTStat, cQTMend}})
     movie->AddEventListener(eventClass, eventID);
   UpdateTimeLabels();
+  // The movie's size is known once it is loaded: the window follows it
+  // until the user sizes or maximizes the window.
+  if (!FMovieFitted || (FFrame && !FFrame->UserSized() && !FFrame->Maximized())) {
+    FitWindowToMovie();
+    FMovieFitted = true;
+  }
   PlaceMovie();
   ProcessQueueSoon();
 }
@@ -221,6 +245,79 @@ void TPlaybackController::PlaceMovie() {
     return;
   }
   fQTControl->setGeometry(ContainFit(bounds.size(), QSize(areaWidth, areaHeight)));
+}
+
+tWindowFrameC TPlaybackController::WindowFrame() const {
+  const QWidget &window = *ui->fMoviePnl->window();
+  tWindowFrameC frame;
+  frame.mWindow = window.geometry();
+  frame.mMoviePanel = ui->fMoviePnl->size();
+  frame.mTopHeight = ui->fTopPnl->height();
+  frame.mBottomHeight = ui->fBottomPnl->height();
+  frame.mLeftWidth = ui->fLeftPnl->width();
+  frame.mRightWidth = ui->fRightPnl->width();
+  const QScreen *screen = window.screen();
+  frame.mWorkArea = screen ? screen->availableGeometry() : frame.mWindow;
+  frame.mMinimumMovie = MinimumMovieArea();
+  return frame;
+}
+
+void TPlaybackController::SetWindowBounds(const QRect &aBounds) {
+  QWidget &window = *ui->fMoviePnl->window();
+  if (aBounds == window.geometry())
+    return;
+  window.setGeometry(aBounds);
+  // The panels follow now, not at the next turn of the event loop, so that
+  // the movie is placed in the panel's new size.
+  LayOut(window);
+}
+
+void TPlaybackController::RememberMinimumMovieArea() {
+  LayOut(*ui->fMoviePnl->window());
+  FMinMovieWidth = ui->fMoviePnl->width();
+  FMinMovieHeight = ui->fMoviePnl->height();
+}
+
+void TPlaybackController::FitWindowToMovie() {
+  TQTMovie *movie = fQTControl->Movie();
+  if (!movie)
+    return;
+  if (FFrame)
+    FFrame->SetUserSized(false);
+  SetWindowBounds(FitWindowToPicture(movie->Bounds().size(), WindowFrame()));
+}
+
+void TPlaybackController::FitWindowToMinimum() {
+  TQTMovie *movie = fQTControl->Movie();
+  if (!movie)
+    return;
+  SetWindowBounds(::FitWindowToMinimum(movie->Bounds().size(), WindowFrame()));
+}
+
+void TPlaybackController::FitWindowToLogo() {
+  ui->fLogoImg->setAlignment(Qt::AlignCenter);
+  ui->fLogoImg->show();
+  fQTControl->hide();
+  FMovieShown = false;
+  if (FFrame)
+    FFrame->SetUserSized(false);
+  // No movie yet: a logo below the minimum area leaves the designed size.
+  SetWindowBounds(FitWindowToPicture(ui->fLogoImg->pixmap().size(), WindowFrame(), false));
+}
+
+void TPlaybackController::Fit1Click() {
+  FitWindowToMovie();
+  if (FFrame)
+    FFrame->SetMaximized(false);
+  UpdateButtons();
+}
+
+void TPlaybackController::EnableExport(bool aEnabled, bool aLabelToo) {
+  ui->fiPodBtn->setEnabled(aEnabled);
+  if (aLabelToo)
+    ui->fiPodLbl->setEnabled(aEnabled);
+  if (FFrame)
+    FFrame->Export1()->setEnabled(aEnabled);
 }
 
 void TPlaybackController::CenterControlPanel() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "melWindowFitting.h"
+
 #include "melCommandQueue.h"
 
 #include <QObject>
@@ -18,6 +20,7 @@ class QTimer;
 class QTreeWidgetItem;
 class QWidget;
 class TImageSlider32;
+class TFrameController;
 class TQTControl;
 class tCatalogC;
 class tFileItemC;
@@ -83,6 +86,17 @@ public:
   bool ProcessNextCommand();
   void PlaceMovie();
   void CenterControlPanel();
+  // Window fitting: the frame keeps whether the user sized or maximized the
+  // window, which decides whether a new movie refits it.
+  void SetFrame(TFrameController &aFrame) { FFrame = &aFrame; }
+  // The movie panel's size before any fitting: the smallest movie area.
+  void RememberMinimumMovieArea();
+  QSize MinimumMovieArea() const { return {FMinMovieWidth, FMinMovieHeight}; }
+  void FitWindowToMovie();
+  void FitWindowToMinimum();
+  void FitWindowToLogo();
+  void Fit1Click();
+  bool MovieFitted() const { return FMovieFitted; }
   // Unloads the movie, so that its file can go.
   void ReleaseMovie();
 
@@ -116,6 +130,10 @@ private:
   void ShowTitle(const tFileItemC &aEpisode);
   void ShowMovieNotice(const QString &aText);
   void HideMovieNotice();
+  tWindowFrameC WindowFrame() const;
+  void SetWindowBounds(const QRect &aBounds);
+  // The export button, its caption and the menu item.
+  void EnableExport(bool aEnabled, bool aLabelToo);
 
   Ui::TMain *ui;
   const std::unique_ptr<tCatalogC> &FCatalog;
@@ -132,6 +150,10 @@ private:
   std::unique_ptr<tScreenSaverC> FScreenSaver;
   std::function<void()> FHideStore;
   bool FCoveredByStore = false;
+  TFrameController *FFrame = nullptr;
+  int FMinMovieWidth = 0;
+  int FMinMovieHeight = 0;
+  bool FMovieFitted = false;
   bool FMovieShown = false;
   bool FNoticeShown = false;
   std::function<void()> FResumeDownload;

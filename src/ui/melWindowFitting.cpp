@@ -70,7 +70,7 @@ QRect FitWindowToMinimum(QSize aPicture, const tWindowFrameC &aFrame) {
   return area.isEmpty() ? aFrame.mWindow : PlaceWindowFor(area.size(), aFrame);
 }
 
-QRect FitWindowToPicture(QSize aPicture, const tWindowFrameC &aFrame) {
+QRect FitWindowToPicture(QSize aPicture, const tWindowFrameC &aFrame, bool aMinimum) {
   if (aPicture.width() <= 0 || aPicture.height() <= 0)
     return aFrame.mWindow;
   const int workWidth = aFrame.mWorkArea.width();
@@ -82,6 +82,6 @@ QRect FitWindowToPicture(QSize aPicture, const tWindowFrameC &aFrame) {
   if (workWidth < aw + aFrame.mLeftWidth + aFrame.mRightWidth)
     aw = workWidth - aFrame.mLeftWidth - aFrame.mRightWidth;
   if (aw < aFrame.mMinimumMovie.width() || ah < aFrame.mMinimumMovie.height())
-    return FitWindowToMinimum(aPicture, aFrame);
+    return aMinimum ? FitWindowToMinimum(aPicture, aFrame) : aFrame.mWindow;
   return PlaceWindowFor(ContainFit(aPicture, QSize(aw, ah)).size(), aFrame);
 }

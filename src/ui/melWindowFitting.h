@@ -37,8 +37,9 @@ struct tWindowFrameC {
 QRect PlaceWindowFor(QSize aMovieArea, const tWindowFrameC &aFrame);
 
 // The window's bounds that show a picture of aPicture at its natural size
-// as far as the work area allows, or the minimum movie area covered by it;
-// the window's own bounds when the picture is empty.
-QRect FitWindowToPicture(QSize aPicture, const tWindowFrameC &aFrame);
+// as far as the work area allows. Below the minimum movie area: the minimum
+// area covered by it, or, without aMinimum, the window's own bounds. An
+// empty picture leaves the window's bounds too.
+QRect FitWindowToPicture(QSize aPicture, const tWindowFrameC &aFrame, bool aMinimum = true);
 // The minimum movie area covered by the picture.
 QRect FitWindowToMinimum(QSize aPicture, const tWindowFrameC &aFrame);

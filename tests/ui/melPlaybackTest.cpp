@@ -3,6 +3,7 @@
 #include "melCatalogListView.h"
 #include "melCommandQueue.h"
 #include "melDownloadsController.h"
+#include "melFrameController.h"
 #include "melImageButton.h"
 #include "melImageSlider32.h"
 #include "melLogging.h"
@@ -11,7 +12,9 @@
 #include "melTestClip.h"
 #include "melTestEnv.h"
 #include "melUiTestSupport.h"
+#include "melWindowFitting.h"
 
+#include <QAction>
 #include <QDesktopServices>
 #include <QLabel>
 #include <QTest>
@@ -55,7 +58,7 @@ protected:
             "<FileType>Movie</FileType></File>"
             "<File name=\"Second\"><Filename>" +
             clips +
-            "second.mp4</Filename>"
+            "second.mp4</Filename><iPodFile>second.m4v</iPodFile>"
             "<FileType>Movie</FileType></File>"
             "<File name=\"Sheet\"><Filename>sheet.pdf</Filename><FileType>PDF</FileType></File>"
             "<File name=\"Missing\"><Filename>gone.mp4</Filename><FileType>Movie</FileType></File>"
@@ -121,6 +124,7 @@ TEST_F(PlaybackTest, SelectingAMovieLoadsItPausedAndPlayAndPauseFollowTheRate) {
   EXPECT_EQ(mWindow->PlayState(), TMain::psStopped);
   EXPECT_TRUE(Shown("fPlayBtn"));
   // A download's reload selects the row again: the paused movie is the same.
+  ASSERT_TRUE(WaitFor([this] { return mWindow->Playback().CommandQueue().Empty(); }));
   mWindow->Downloads().ReloadCatalog();
   EXPECT_EQ(Rows().SelectedRow(), RowOf(QStringLiteral("First")));
   EXPECT_TRUE(mWindow->Playback().CommandQueue().Empty()) << "no new load of the same movie";
@@ -315,3 +319,43 @@ TEST(PlayTimeTextTest, ShowsMinutesAndSeconds) {
 }
 
 } // namespace
+
+TEST_F(PlaybackTest, AnOpenedLessonFitsTheWindowUntilTheUserSizesIt) {
+  // 160x120 is below the minimum: cover fit into 540x260 gives 540x421 of
+  // movie area, in a window 40 wider and 311 taller.
+  Rows().SelectRow(RowOf(QStringLiteral("First")));
+  ASSERT_TRUE(WaitFor([this] { return Movie() != nullptr; }));
+  EXPECT_TRUE(WaitFor([this] { return mWindow->size() == QSize(580, 732); }))
+      << mWindow->size().width() << "x" << mWindow->size().height();
+  EXPECT_TRUE(mWindow->Playback().MovieFitted());
+  // No iPod version: nothing to export.
+  EXPECT_FALSE(mWindow->findChild<QWidget *>(QStringLiteral("fiPodBtn"))->isEnabled());
+  EXPECT_FALSE(mWindow->Frame().Export1()->isEnabled());
+
+  // Sized by the user: the next lesson keeps the size, and the movie is
+  // placed in the panel as it is.
+  mWindow->Frame().SetUserSized(true);
+  mWindow->resize(700, 760);
+  ASSERT_TRUE(WaitFor([this] { return mWindow->size() == QSize(700, 760); }));
+  Rows().SelectRow(RowOf(QStringLiteral("Second")));
+  ASSERT_TRUE(WaitForPath("\\Guitar\\Blues\\Basics\\Second"));
+  ASSERT_TRUE(WaitFor([this] { return Movie() != nullptr && mWindow->CommandQueue().Empty(); }));
+  QTest::qWait(100);
+  EXPECT_EQ(mWindow->size(), QSize(700, 760));
+  const QSize panel = mWindow->findChild<QWidget *>(QStringLiteral("fMoviePnl"))->size();
+  EXPECT_EQ(mWindow->MovieControl()->geometry(),
+            ContainFit(QSize(160, 120), QSize(panel.width(), panel.height() - 16)));
+  EXPECT_TRUE(mWindow->findChild<QWidget *>(QStringLiteral("fiPodBtn"))->isEnabled());
+  EXPECT_TRUE(mWindow->Frame().Export1()->isEnabled());
+
+  // Fit Window refits, and the window is no longer taken as maximized.
+  mWindow->Frame().SetMaximized(true);
+  mWindow->Frame().Fit1()->trigger();
+  EXPECT_TRUE(WaitFor([this] { return mWindow->size() == QSize(580, 732); }));
+  EXPECT_FALSE(mWindow->Frame().UserSized());
+  EXPECT_FALSE(mWindow->Frame().Maximized());
+
+  // Another row selected: export waits for the next opened lesson.
+  Rows().SelectRow(RowOf(QStringLiteral("First")));
+  EXPECT_FALSE(mWindow->Frame().Export1()->isEnabled());
+}

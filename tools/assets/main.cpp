@@ -429,6 +429,72 @@ QImage bannerPicture() {
   return img;
 }
 
+// The movie panel's picture while no lesson is open: white like the panel,
+// so it sits on it seamlessly at any size, with the mark and the word at
+// its heart and a staff of notes running through.
+QImage panelLogoPicture() {
+  const int W = 640, H = 480;
+  QImage img = canvas(W, H, kWhite);
+  QPainter p(&img);
+  prepare(p);
+
+  QRadialGradient glow(QPointF(W / 2.0, 214), 300);
+  glow.setColorAt(0.0, withAlpha(kMist, 255));
+  glow.setColorAt(1.0, withAlpha(kMist, 0));
+  p.fillRect(img.rect(), glow);
+
+  // A staff sweeping across, fading out towards both edges.
+  QLinearGradient fade(0, 0, W, 0);
+  fade.setColorAt(0.0, withAlpha(kLavender, 0));
+  fade.setColorAt(0.2, withAlpha(kLavender, 170));
+  fade.setColorAt(0.8, withAlpha(kLavender, 170));
+  fade.setColorAt(1.0, withAlpha(kLavender, 0));
+  QPainterPath staff[5];
+  p.setBrush(Qt::NoBrush);
+  p.setPen(QPen(QBrush(fade), 1.2));
+  for (int i = 0; i < 5; ++i) {
+    const qreal o = i * 11;
+    staff[i].moveTo(-10, 330 + o);
+    staff[i].cubicTo(180, 290 + o, 420, 370 + o, 650, 300 + o);
+    p.drawPath(staff[i]);
+  }
+  p.setPen(Qt::NoPen);
+  auto onLine = [&](int line, qreal x) { return yAt(staff[line], x); };
+  const QColor note = withAlpha(kViolet, 150);
+  drawEighth(p, 120, onLine(3, 120), 9, note);
+  drawBeamedPair(p, 168, onLine(2, 168), 30, onLine(1, 198) - onLine(2, 168), 9, note);
+  drawEighth(p, 470, onLine(1, 470), 9, withAlpha(kAmber, 200));
+  drawBeamedPair(p, 508, onLine(3, 508), 30, onLine(2, 538) - onLine(3, 508), 9, note);
+
+  // The mark and the word, centred as one.
+  const QFont word = font("DejaVu Serif", 64, QFont::Normal, false, 1.2);
+  const qreal markSize = 112, gap = 14;
+  const qreal total = markSize + gap + textWidth("Melodra", word);
+  const qreal left = (W - total) / 2;
+  drawMark(p, QRectF(left, 132, markSize, markSize), kIndigo, kAmber, kAmberDeep);
+  p.setBrush(kIndigo);
+  p.drawPath(textPath("Melodra", word, QPointF(left + markSize + gap, 212)));
+
+  const QFont tag = font("DejaVu Sans", 17, QFont::Bold, false, 0.6);
+  const QString words[] = {"Learn.", "Practice.", "Play."};
+  const QColor colors[] = {kIndigo, kIndigo, kAmberDeep};
+  qreal width = 0;
+  for (const QString &w : words)
+    width += textWidth(w, tag);
+  width += 2 * 10;
+  qreal x = (W - width) / 2;
+  for (int i = 0; i < 3; ++i) {
+    p.setBrush(colors[i]);
+    p.drawPath(textPath(words[i], tag, QPointF(x, 270)));
+    x += textWidth(words[i], tag) + 10;
+  }
+  const QFont sub = font("DejaVu Sans", 12, QFont::Normal, false, 0.4);
+  const QString hint = "Choose a lesson below, or visit the Shop";
+  p.setBrush(kSlate);
+  p.drawPath(textPath(hint, sub, QPointF((W - textWidth(hint, sub)) / 2, 420)));
+  return img;
+}
+
 QImage logoPicture() {
   QImage img = canvas(193, 36);
   QPainter p(&img);
@@ -1398,6 +1464,7 @@ int main(int argc, char **argv) {
   ok &= save(titlePicture(), dir, "pick-title.png");
   ok &= save(bannerPicture(), dir, "pick-banner.png");
   ok &= save(logoPicture(), dir, "logo.png");
+  ok &= save(panelLogoPicture(), dir, "panel-logo.png");
   ok &= save(iconPicture(256), dir, "melodra-256.png");
   ok &= save(iconPicture(48), dir, "melodra-48.png");
   ok &= save(buttonPicture(guitarTile, false, guitarGlyph), dir, "demo-up.png");
