@@ -146,3 +146,27 @@ TMovieView *TQTControl::View() const {
 TMoviePositionBar *TQTControl::PositionBar() const {
   return mImpl->mBar;
 }
+
+void TQTControl::WithoutNativeView(const std::function<void()> &aAction) {
+  TMovieView *view = mImpl->mView;
+  if (!view) {
+    aAction();
+    return;
+  }
+  auto *layout = static_cast<QVBoxLayout *>(this->layout());
+  view->SetEngine(nullptr);
+  delete view;
+  mImpl->mView = nullptr;
+  struct tRemakeC {
+    TQTControl *mControl;
+    QVBoxLayout *mLayout;
+    ~tRemakeC() {
+      auto *view = new TMovieView(mControl);
+      view->SetEngine(&mControl->mImpl->mEngine);
+      view->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+      mLayout->insertWidget(0, view, 1);
+      mControl->mImpl->mView = view;
+    }
+  } remake{this, layout};
+  aAction();
+}

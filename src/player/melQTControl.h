@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 // Four-character codes of the movie control's events and parameters.
@@ -90,6 +91,11 @@ public:
   tMovieEngineC &Engine() const;
   TMovieView *View() const;
   TMoviePositionBar *PositionBar() const;
+  // Runs aAction with the view's native window gone, then makes the view
+  // anew; the engine plays on. For what makes Qt build the top-level window
+  // anew (the first web view in it), which leaves a native child window
+  // with a dangling parent.
+  void WithoutNativeView(const std::function<void()> &aAction);
 
 signals:
   void MovieLoaded();

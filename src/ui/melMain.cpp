@@ -12,6 +12,7 @@
 #include "melMessages.h"
 #include "melPaths.h"
 #include "melProxy.h"
+#include "melQTControl.h"
 #include "melStoreAddresses.h"
 #include "melStoreController.h"
 #include "melUtil.h"
@@ -41,6 +42,9 @@ TMain::TMain(QWidget *aParent) : QWidget(aParent), ui(std::make_unique<Ui::TMain
   ui->fMoviePnl->setStyleSheet(QStringLiteral("#fMoviePnl { background: white; }"));
   ui->fCategoryScroll->horizontalScrollBar()->setFixedHeight(16);
 
+  // First: taking the system border off makes the window anew, and the movie
+  // view's native window must be made inside the final one.
+  FFrame = new TFrameController(*ui, *this, this);
   FLibrary = new TLibraryController(*ui, FCatalog, this);
   FPlayback = new TPlaybackController(*ui, FCatalog, this);
   FStore = new TStoreController(*ui, FProxy, this);
@@ -50,6 +54,11 @@ TMain::TMain(QWidget *aParent) : QWidget(aParent), ui(std::make_unique<Ui::TMain
       FStore->HideStore();
   });
   FStore->SetShownListener([this](bool aShown) { FPlayback->SetCoveredByStore(aShown); });
+  // The first web view makes Qt build the window anew, which a live native
+  // movie window does not survive: the movie view is made again after it.
+  FStore->SetFirstWebViewGuard([this](const std::function<void()> &aShow) {
+    FPlayback->MovieControl()->WithoutNativeView(aShow);
+  });
   // A purchase shows its episodes, then fetches them.
   FStore->SetCatalogReloader([this] {
     FLibrary->ReloadCatalog();
@@ -71,7 +80,6 @@ TMain::TMain(QWidget *aParent) : QWidget(aParent), ui(std::make_unique<Ui::TMain
   FPlayback->SetDownloadActions([this] { FDownloads->miResumeClick(); },
                                 [this] { FDownloads->miPauseClick(); });
 
-  FFrame = new TFrameController(*ui, *this, this);
   TFrameController::tActionsC frameActions;
   frameActions.mUpdateButtons = [this] { FPlayback->UpdateButtons(); };
   frameActions.mCenterControlPanel = [this] { FPlayback->CenterControlPanel(); };

@@ -33,8 +33,11 @@ constexpr double cReverseRate = -2.0;
 // layouts wait for their resize events until it is shown, and the fits read
 // the panels' sizes before that.
 void LayOut(QWidget &aWidget) {
-  if (QLayout *layout = aWidget.layout())
+  if (QLayout *layout = aWidget.layout()) {
+    // An activated layout does nothing more until it is invalidated.
+    layout->invalidate();
     layout->activate();
+  }
   for (QObject *child : aWidget.children())
     if (child->isWidgetType())
       LayOut(*static_cast<QWidget *>(child));

@@ -130,20 +130,28 @@ void TStoreController::OpenStorePage(const QString &aUrl) {
   // First, so that a web engine that cannot be loaded leaves the window as
   // it was.
   TWebBrowser &browser = Browser();
-  ui->fLogoImg->hide();
-  FStoreShown = true;
-  FOffline = false;
-  browser.SetOffline(false);
-  browser.setGeometry(ui->fMoviePnl->rect());
-  browser.show();
-  browser.raise();
-  if (FShownChanged)
-    FShownChanged(true);
-  ui->ProgBarPnl->show();
-  PlaceProgressPanel();
-  ui->fTitleLbl->hide();
-  tBusyCursorC busy;
-  browser.Navigate2(aUrl, cStoreRequestHeaders);
+  const auto show = [&] {
+    ui->fLogoImg->hide();
+    FStoreShown = true;
+    FOffline = false;
+    browser.SetOffline(false);
+    browser.setGeometry(ui->fMoviePnl->rect());
+    browser.show();
+    browser.raise();
+    if (FShownChanged)
+      FShownChanged(true);
+    ui->ProgBarPnl->show();
+    PlaceProgressPanel();
+    ui->fTitleLbl->hide();
+    tBusyCursorC busy;
+    browser.Navigate2(aUrl, cStoreRequestHeaders);
+  };
+  if (FWebViewShown || !FFirstWebView) {
+    show();
+    return;
+  }
+  FWebViewShown = true;
+  FFirstWebView(show);
 }
 
 void TStoreController::HideStore() {

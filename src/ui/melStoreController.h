@@ -33,6 +33,11 @@ public:
   // Called after a purchase has been merged into the catalog file: the view
   // shows the new episodes.
   void SetCatalogReloader(std::function<void()> aReload) { FReloadCatalog = std::move(aReload); }
+  // Runs the first showing of the web view; the window's composition
+  // changes with it.
+  void SetFirstWebViewGuard(std::function<void(const std::function<void()> &aShow)> aGuard) {
+    FFirstWebView = std::move(aGuard);
+  }
   // Told when the store's page comes over the movie panel and when it goes.
   void SetShownListener(std::function<void(bool aShown)> aListener) {
     FShownChanged = std::move(aListener);
@@ -91,4 +96,6 @@ private:
   int FTimeoutMs = 30000;
   std::function<void()> FReloadCatalog;
   std::function<void(bool aShown)> FShownChanged;
+  std::function<void(const std::function<void()> &aShow)> FFirstWebView;
+  bool FWebViewShown = false;
 };

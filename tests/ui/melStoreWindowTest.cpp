@@ -3,6 +3,7 @@
 // cookie and what a purchase leaves in the catalog file and the view.
 #include "melCatalogListView.h"
 #include "melQProgBar.h"
+#include "melMovieView.h"
 #include "melQTControl.h"
 #include "melStoreWindowSupport.h"
 
@@ -200,6 +201,45 @@ TEST_F(StoreWindowTest, PlayingALessonTakesTheMoviePanelBackFromTheStore) {
   Click("fStoreBtn");
   EXPECT_TRUE(Browser()->isVisible());
   EXPECT_FALSE(movie->isVisible());
+}
+
+TEST_F(StoreWindowTest, TheStoreOpensOverAPlayingLesson) {
+  // With the movie's own native window, which the suite otherwise leaves out.
+  const QByteArray noVideo = qgetenv("MELODRA_NO_VIDEO_OUTPUT");
+  qunsetenv("MELODRA_NO_VIDEO_OUTPUT");
+  struct tRestoreC {
+    QByteArray mValue;
+    ~tRestoreC() {
+      if (!mValue.isNull())
+        qputenv("MELODRA_NO_VIDEO_OUTPUT", mValue);
+    }
+  } restore{noVideo};
+  ASSERT_TRUE(QDir().mkpath(HomeFile(QStringLiteral("video"))));
+  MakeClip(HomeFile(QStringLiteral("video/clip.mp4")));
+  WriteFile(HomeFile(QStringLiteral("Catalog.xml")),
+            "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<Catalog version=\"1.0\">"
+            "<Category name=\"A\"><Category name=\"B\"><Category name=\"C\">"
+            "<File name=\"Clip\"><Filename>video\\clip.mp4</Filename><FileType>Movie</FileType>"
+            "<Status>Downloaded</Status></File></Category></Category></Category></Catalog>\n");
+  OpenWindow();
+  auto *episodes = Control<TCatalogListView>("fContentLv");
+  episodes->setCurrentItem(episodes->topLevelItem(0));
+  emit episodes->itemDoubleClicked(episodes->topLevelItem(0), 0);
+  ASSERT_TRUE(WaitFor([&] { return mWindow->PlayState() == TMain::psPlaying; }));
+  QTest::qWait(300);
+  // The web engine is made now, beside the movie's own native window.
+  Click("fStoreBtn");
+  ASSERT_TRUE(WaitPage(gStore->mProcess.SecureBase() + QStringLiteral("/downloadStore/index.php")));
+  EXPECT_TRUE(Browser()->isVisible());
+  EXPECT_FALSE(mWindow->MovieControl()->isVisible());
+
+  // Back to the lesson: its picture is drawn again.
+  emit episodes->itemDoubleClicked(episodes->topLevelItem(0), 0);
+  ASSERT_FALSE(Store().StoreShown());
+  TMovieView *view = mWindow->MovieControl()->View();
+  ASSERT_NE(view, nullptr);
+  const int drawn = view->FramesDrawn();
+  EXPECT_TRUE(WaitFor([&] { return view->FramesDrawn() > drawn + 5; }, 10000));
 }
 
 // Another collection than the store's own.
