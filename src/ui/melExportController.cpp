@@ -11,6 +11,7 @@
 #include "melTopLevelWindows.h"
 #include "melUtil.h"
 
+#include <QDesktopServices>
 #include <QDialog>
 #include <QGuiApplication>
 #include <QUrl>
@@ -72,7 +73,10 @@ void TExportController::ExportCurrentEpisode() {
     if (UpdatePortablePlayer(playlist, folder))
       WriteLog(QStringLiteral("Updated the portable player %1").arg(folder));
   }
-  OpenThroughDesktop(QUrl::fromLocalFile(playlist));
+  // The lesson is in the playlist now: a desktop without a player for it
+  // does not turn the export into a failure.
+  if (!QDesktopServices::openUrl(QUrl::fromLocalFile(playlist)))
+    WriteLog(QStringLiteral("The desktop has no program that opens %1").arg(playlist));
   if (!playerTitle.isEmpty() && OnWindowSystem())
     RaiseWindowTitled(playerTitle);
 }

@@ -80,6 +80,17 @@ TEST_F(ExportTest, TheIPodFileGoesToThePlaylistWhenItExistsElseTheMovie) {
   EXPECT_TRUE(QFileInfo::exists(player + QStringLiteral("/Melodra/Movie only.mov")));
 }
 
+TEST_F(ExportTest, ADesktopWithoutAPlayerForThePlaylistLeavesTheExportDone) {
+  QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+  OpenTestLog();
+  mCurrentPath = Basics("Both");
+  EXPECT_TRUE(RunAnsweringBoxes([this] { mController->Export1Click(); }).empty());
+  EXPECT_EQ(ReadPlaylist(Playlist()).size(), 1);
+  EXPECT_TRUE(
+      LogMessages().contains(QStringLiteral("The desktop has no program that opens ") + Playlist()))
+      << LogMessages().join(u'\n').toStdString();
+}
+
 TEST_F(ExportTest, ALessonThatCannotBeExportedSaysWhyAndWritesNothing) {
   const struct {
     QString mPath;
