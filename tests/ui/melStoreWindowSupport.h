@@ -9,6 +9,7 @@
 #include "melWebEngineBrowser.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QLabel>
 #include <QTest>
 #include <QThread>
@@ -110,6 +111,16 @@ protected:
         .toStringList();
   }
   QByteArray CatalogText() const { return ReadFile(HomeFile(QStringLiteral("Catalog.xml"))); }
+  // A catalog of one downloaded lesson, "Clip", with its short movie.
+  void WriteOneClipCatalog() {
+    ASSERT_TRUE(QDir().mkpath(HomeFile(QStringLiteral("video"))));
+    MakeClip(HomeFile(QStringLiteral("video/clip.mp4")));
+    WriteFile(HomeFile(QStringLiteral("Catalog.xml")),
+              "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<Catalog version=\"1.0\">"
+              "<Category name=\"A\"><Category name=\"B\"><Category name=\"C\">"
+              "<File name=\"Clip\"><Filename>video\\clip.mp4</Filename><FileType>Movie</FileType>"
+              "<Status>Downloaded</Status></File></Category></Category></Category></Catalog>\n");
+  }
   int NotDownloaded() const { return int(CatalogText().count("<Status>Not downloaded</Status>")); }
 
   // The general error boxes among aBoxes, and how many offered the login.

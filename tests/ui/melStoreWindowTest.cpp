@@ -2,8 +2,8 @@
 // the real web engine: pages, the download links it takes over, the login
 // cookie and what a purchase leaves in the catalog file and the view.
 #include "melCatalogListView.h"
-#include "melQProgBar.h"
 #include "melMovieView.h"
+#include "melQProgBar.h"
 #include "melQTControl.h"
 #include "melStoreWindowSupport.h"
 
@@ -169,13 +169,7 @@ TEST_F(StoreWindowTest, TheLoginCookieComesFromSecureStorePagesOnly) {
 }
 
 TEST_F(StoreWindowTest, PlayingALessonTakesTheMoviePanelBackFromTheStore) {
-  ASSERT_TRUE(QDir().mkpath(HomeFile(QStringLiteral("video"))));
-  MakeClip(HomeFile(QStringLiteral("video/clip.mp4")));
-  WriteFile(HomeFile(QStringLiteral("Catalog.xml")),
-            "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<Catalog version=\"1.0\">"
-            "<Category name=\"A\"><Category name=\"B\"><Category name=\"C\">"
-            "<File name=\"Clip\"><Filename>video\\clip.mp4</Filename><FileType>Movie</FileType>"
-            "<Status>Downloaded</Status></File></Category></Category></Category></Catalog>\n");
+  ASSERT_NO_FATAL_FAILURE(WriteOneClipCatalog());
   OpenWindow();
   Store().OpenStore();
   ASSERT_TRUE(WaitPage(gStore->mProcess.SecureBase() + QStringLiteral("/downloadStore/index.php")));
@@ -214,13 +208,7 @@ TEST_F(StoreWindowTest, TheStoreOpensOverAPlayingLesson) {
         qputenv("MELODRA_NO_VIDEO_OUTPUT", mValue);
     }
   } restore{noVideo};
-  ASSERT_TRUE(QDir().mkpath(HomeFile(QStringLiteral("video"))));
-  MakeClip(HomeFile(QStringLiteral("video/clip.mp4")));
-  WriteFile(HomeFile(QStringLiteral("Catalog.xml")),
-            "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<Catalog version=\"1.0\">"
-            "<Category name=\"A\"><Category name=\"B\"><Category name=\"C\">"
-            "<File name=\"Clip\"><Filename>video\\clip.mp4</Filename><FileType>Movie</FileType>"
-            "<Status>Downloaded</Status></File></Category></Category></Category></Catalog>\n");
+  ASSERT_NO_FATAL_FAILURE(WriteOneClipCatalog());
   OpenWindow();
   auto *episodes = Control<TCatalogListView>("fContentLv");
   episodes->setCurrentItem(episodes->topLevelItem(0));
