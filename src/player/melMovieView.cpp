@@ -16,6 +16,7 @@
 
 #include <atomic>
 #include <memory>
+#include <utility>
 
 namespace {
 constexpr int cWarmUpDelayMs = 300;
@@ -29,6 +30,30 @@ void *GetProcAddress(void *, const char *aName) {
 // The native window the engine draws into. Its GL context is its own and
 // made with the engine's handle, on an offscreen surface, so the engine can
 // draw from the first movie on, before the window was ever shown.
+struct tMovieDrawingC::tPartsC {
+  tMovieEngineC *mEngine = nullptr;
+  std::unique_ptr<QOpenGLContext> mContext;
+  std::unique_ptr<QOffscreenSurface> mOffscreen;
+  mpv_render_context *mRender = nullptr;
+  int mFramesDrawn = 0;
+};
+
+tMovieDrawingC::tMovieDrawingC() = default;
+tMovieDrawingC::tMovieDrawingC(tMovieDrawingC &&) noexcept = default;
+tMovieDrawingC &tMovieDrawingC::operator=(tMovieDrawingC &&) noexcept = default;
+
+tMovieDrawingC::~tMovieDrawingC() {
+  if (!mParts || !mParts->mRender)
+    return;
+  const bool current = mParts->mContext && mParts->mOffscreen &&
+                       mParts->mContext->makeCurrent(mParts->mOffscreen.get());
+  mpv_render_context_free(mParts->mRender);
+  if (current)
+    mParts->mContext->doneCurrent();
+  if (mParts->mEngine)
+    mParts->mEngine->SetDrawing(false);
+}
+
 class tMovieSurfaceC : public QWindow {
 public:
   explicit tMovieSurfaceC(TMovieView *aView) : mView(aView) {
@@ -37,6 +62,8 @@ public:
   ~tMovieSurfaceC() override { SetEngine(nullptr); }
 
   void SetEngine(tMovieEngineC *aEngine);
+  tMovieDrawingC TakeDrawing();
+  void GiveDrawing(tMovieDrawingC &&aDrawing);
   bool Drawing() const { return mRender != nullptr; }
   int FramesDrawn() const { return mFramesDrawn; }
   QImage Grab();
@@ -79,6 +106,49 @@ void tMovieSurfaceC::SetEngine(tMovieEngineC *aEngine) {
         Qt::DirectConnection);
     CreateRenderContext();
   }
+  requestUpdate();
+}
+
+tMovieDrawingC tMovieSurfaceC::TakeDrawing() {
+  tMovieDrawingC drawing;
+  drawing.mParts = std::make_unique<tMovieDrawingC::tPartsC>();
+  auto &parts = *drawing.mParts;
+  QObject::disconnect(mStarted);
+  QObject::disconnect(mStopping);
+  if (mRender)
+    mpv_render_context_set_update_callback(mRender, nullptr, nullptr);
+  // Not left current on this window, which goes.
+  if (mContext && QOpenGLContext::currentContext() == mContext.get())
+    mContext->doneCurrent();
+  parts.mEngine = std::exchange(mEngine, nullptr);
+  parts.mContext = std::move(mContext);
+  parts.mOffscreen = std::move(mOffscreen);
+  parts.mRender = std::exchange(mRender, nullptr);
+  parts.mFramesDrawn = mFramesDrawn;
+  return drawing;
+}
+
+void tMovieSurfaceC::GiveDrawing(tMovieDrawingC &&aDrawing) {
+  if (!aDrawing.mParts)
+    return;
+  SetEngine(nullptr);
+  auto &parts = *aDrawing.mParts;
+  mContext = std::move(parts.mContext);
+  mOffscreen = std::move(parts.mOffscreen);
+  mRender = std::exchange(parts.mRender, nullptr);
+  mFramesDrawn = parts.mFramesDrawn;
+  mEngine = std::exchange(parts.mEngine, nullptr);
+  if (mEngine) {
+    mStarted =
+        QObject::connect(mEngine, &tMovieEngineC::Started, this, [this] { CreateRenderContext(); });
+    mStopping = QObject::connect(
+        mEngine, &tMovieEngineC::Stopping, this, [this] { FreeRenderContext(); },
+        Qt::DirectConnection);
+    if (!mRender)
+      CreateRenderContext();
+  }
+  if (mRender)
+    mpv_render_context_set_update_callback(mRender, &tMovieSurfaceC::OnRenderUpdate, this);
   requestUpdate();
 }
 
@@ -216,6 +286,14 @@ TMovieView::~TMovieView() {
 
 void TMovieView::SetEngine(tMovieEngineC *aEngine) {
   mSurface->SetEngine(aEngine);
+}
+
+tMovieDrawingC TMovieView::TakeDrawing() {
+  return mSurface->TakeDrawing();
+}
+
+void TMovieView::GiveDrawing(tMovieDrawingC &&aDrawing) {
+  mSurface->GiveDrawing(std::move(aDrawing));
 }
 
 bool TMovieView::Drawing() const {

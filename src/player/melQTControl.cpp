@@ -154,19 +154,20 @@ void TQTControl::WithoutNativeView(const std::function<void()> &aAction) {
     return;
   }
   auto *layout = static_cast<QVBoxLayout *>(this->layout());
-  view->SetEngine(nullptr);
-  delete view;
-  mImpl->mView = nullptr;
+  // The engine's drawing outlives the view, so the movie plays on.
   struct tRemakeC {
     TQTControl *mControl;
     QVBoxLayout *mLayout;
+    tMovieDrawingC mDrawing;
     ~tRemakeC() {
       auto *view = new TMovieView(mControl);
-      view->SetEngine(&mControl->mImpl->mEngine);
+      view->GiveDrawing(std::move(mDrawing));
       view->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
       mLayout->insertWidget(0, view, 1);
       mControl->mImpl->mView = view;
     }
-  } remake{this, layout};
+  } remake{this, layout, view->TakeDrawing()};
+  delete view;
+  mImpl->mView = nullptr;
   aAction();
 }

@@ -6,6 +6,7 @@
 #include "melQProgBar.h"
 #include "melQTControl.h"
 #include "melStoreWindowSupport.h"
+#include "melTestClip.h"
 
 #include <QDir>
 
@@ -209,6 +210,10 @@ TEST_F(StoreWindowTest, TheStoreOpensOverAPlayingLesson) {
     }
   } restore{noVideo};
   ASSERT_NO_FATAL_FAILURE(WriteOneClipCatalog());
+  // Long enough to watch it go on under the store.
+  ASSERT_EQ(
+      MakeTestClip(HomeFile(QStringLiteral("video/clip.mp4")), {QSize(160, 120), 25, 4, false}),
+      QString());
   OpenWindow();
   auto *episodes = Control<TCatalogListView>("fContentLv");
   episodes->setCurrentItem(episodes->topLevelItem(0));
@@ -220,6 +225,14 @@ TEST_F(StoreWindowTest, TheStoreOpensOverAPlayingLesson) {
   ASSERT_TRUE(WaitPage(gStore->mProcess.SecureBase() + QStringLiteral("/downloadStore/index.php")));
   EXPECT_TRUE(Browser()->isVisible());
   EXPECT_FALSE(mWindow->MovieControl()->isVisible());
+  // The lesson plays on under the page.
+  const auto time = [&] {
+    TQTMovie *movie = mWindow->MovieControl()->Movie();
+    return movie ? movie->Time() : -1;
+  };
+  const int64_t before = time();
+  EXPECT_GE(before, 0);
+  EXPECT_TRUE(WaitFor([&] { return time() > before + 500; }, 3000)) << before << " " << time();
 
   // Back to the lesson: its picture is drawn again.
   emit episodes->itemDoubleClicked(episodes->topLevelItem(0), 0);
