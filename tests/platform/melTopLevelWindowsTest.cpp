@@ -15,11 +15,9 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char **environ;
 
 namespace {
 
@@ -42,12 +40,20 @@ public:
     fcntl(fds[0], F_SETFD, FD_CLOEXEC);
     const std::string program = xvfb.toStdString();
     const std::string fd = std::to_string(fds[1]);
-    const char *args[] = {program.c_str(), "-displayfd", fd.c_str(),   "-nolisten", "tcp",
-                          "-screen",       "0",          "320x240x24", nullptr};
-    const int spawned = posix_spawn(&mPid, program.c_str(), nullptr, nullptr,
-                                    const_cast<char *const *>(args), environ);
+    // No reset when the last client goes: a test connecting while the server
+    // resets after the one before would be refused.
+    const char *args[] = {program.c_str(), "-displayfd", fd.c_str(), "-nolisten",  "tcp",
+                          "-noreset",      "-screen",    "0",        "320x240x24", nullptr};
+    mPid = fork();
+    if (mPid == 0) {
+      // The display goes with the test, even one that crashed: a server left
+      // behind would hold the test runner's output open.
+      prctl(PR_SET_PDEATHSIG, SIGTERM);
+      execv(program.c_str(), const_cast<char *const *>(args));
+      _exit(127);
+    }
     close(fds[1]);
-    if (spawned != 0) {
+    if (mPid < 0) {
       mPid = -1;
       mError = "Xvfb cannot start";
       close(fds[0]);
@@ -95,12 +101,14 @@ protected:
   }
   // The test's windows go with its connection.
   void TearDown() override {
-    if (c) {
+    if (!c)
+      return;
+    if (xcb_connection_has_error(c) == 0) {
       // What a test set on the root goes with it.
       xcb_delete_property(c, mRoot, Atom("_NET_SUPPORTING_WM_CHECK"));
       xcb_delete_property(c, mRoot, Atom("_NET_CLIENT_LIST"));
-      xcb_disconnect(c);
     }
+    xcb_disconnect(c);
   }
 
   xcb_atom_t Atom(const char *aName) const {
