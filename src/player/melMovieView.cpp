@@ -74,6 +74,8 @@ protected:
 
 private:
   static void OnRenderUpdate(void *aContext);
+  // Makes and frees the render context with the engine's handle.
+  void FollowEngine();
   bool MakeContextCurrent();
   void CreateRenderContext();
   void FreeRenderContext();
@@ -97,16 +99,20 @@ void tMovieSurfaceC::SetEngine(tMovieEngineC *aEngine) {
   QObject::disconnect(mStarted);
   QObject::disconnect(mStopping);
   mEngine = aEngine;
-  if (mEngine) {
-    mStarted =
-        QObject::connect(mEngine, &tMovieEngineC::Started, this, [this] { CreateRenderContext(); });
-    // Direct: the render context must go while the handle still exists.
-    mStopping = QObject::connect(
-        mEngine, &tMovieEngineC::Stopping, this, [this] { FreeRenderContext(); },
-        Qt::DirectConnection);
-    CreateRenderContext();
-  }
+  FollowEngine();
   requestUpdate();
+}
+
+void tMovieSurfaceC::FollowEngine() {
+  if (!mEngine)
+    return;
+  mStarted =
+      QObject::connect(mEngine, &tMovieEngineC::Started, this, [this] { CreateRenderContext(); });
+  // Direct: the render context must go while the handle still exists.
+  mStopping = QObject::connect(
+      mEngine, &tMovieEngineC::Stopping, this, [this] { FreeRenderContext(); },
+      Qt::DirectConnection);
+  CreateRenderContext();
 }
 
 tMovieDrawingC tMovieSurfaceC::TakeDrawing() {
@@ -138,15 +144,8 @@ void tMovieSurfaceC::GiveDrawing(tMovieDrawingC &&aDrawing) {
   mRender = std::exchange(parts.mRender, nullptr);
   mFramesDrawn = parts.mFramesDrawn;
   mEngine = std::exchange(parts.mEngine, nullptr);
-  if (mEngine) {
-    mStarted =
-        QObject::connect(mEngine, &tMovieEngineC::Started, this, [this] { CreateRenderContext(); });
-    mStopping = QObject::connect(
-        mEngine, &tMovieEngineC::Stopping, this, [this] { FreeRenderContext(); },
-        Qt::DirectConnection);
-    if (!mRender)
-      CreateRenderContext();
-  }
+  // A render context handed over stays; CreateRenderContext keeps it.
+  FollowEngine();
   if (mRender)
     mpv_render_context_set_update_callback(mRender, &tMovieSurfaceC::OnRenderUpdate, this);
   requestUpdate();
