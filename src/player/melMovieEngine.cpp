@@ -16,6 +16,10 @@ constexpr int cLoadTimeoutMs = 10000;
 // A seek target stands in for the engine's time until the seek completes;
 // past this age it is not trusted any more.
 constexpr qint64 cSeekTargetLifeMs = 2000;
+constexpr int64_t cLongestRepeatPauseMs = 3000;
+// Rates arrive through floats; the fastest practice speed with room for that.
+constexpr double cFastestPracticeRate = cPracticeSpeeds.back() + 0.001;
+constexpr const char *cMirrorFilter = "@mirror:hflip";
 
 enum : uint64_t { cObserveTime = 1, cObserveEof, cObserveDuration };
 
@@ -69,6 +73,10 @@ void tMovieEngineC::Start() {
   // Without a render context the libmpv output fails the whole file; the
   // view switches to it once it can draw.
   option("vo", "null");
+  option("volume", QByteArray::number(mVolume).constData());
+  option("mute", mMuted ? "yes" : "no");
+  if (mMirrored)
+    option("vf", cMirrorFilter);
   if (mOptions.mHeadless)
     option("ao", "null");
   else
@@ -146,8 +154,13 @@ void tMovieEngineC::HandleEvent(const mpv_event &aEvent) {
   case MPV_EVENT_PROPERTY_CHANGE: {
     const auto *property = static_cast<const mpv_event_property *>(aEvent.data);
     if (aEvent.reply_userdata == cObserveTime) {
-      if (mLoaded && property->format == MPV_FORMAT_DOUBLE)
-        emit TimeChanged(Milliseconds(*static_cast<const double *>(property->data)));
+      if (mLoaded && property->format == MPV_FORMAT_DOUBLE) {
+        const int64_t time = Milliseconds(*static_cast<const double *>(property->data));
+        emit TimeChanged(time);
+        // A receiver may have unloaded the movie.
+        if (mLoaded)
+          CheckSectionEnd(time);
+      }
     } else if (aEvent.reply_userdata == cObserveEof) {
       bool eof = property->format == MPV_FORMAT_FLAG && *static_cast<const int *>(property->data);
       if (eof == mEof)
@@ -164,6 +177,11 @@ void tMovieEngineC::HandleEvent(const mpv_event &aEvent) {
         }
         break;
       }
+      // A section that runs to the movie's end repeats from there.
+      if (mSection && Practising() && mLastTime >= mSection->mStart && mLastTime < mSection->mEnd) {
+        Repeat();
+        break;
+      }
       emit Ended();
       // The engine paused itself at the end: a real change, not an echo.
       if (mRate != 0)
@@ -177,7 +195,10 @@ void tMovieEngineC::HandleEvent(const mpv_event &aEvent) {
     }
     break;
   }
-  case MPV_EVENT_PLAYBACK_RESTART: mSeekTarget.reset(); break;
+  case MPV_EVENT_PLAYBACK_RESTART:
+    mSeekTarget.reset();
+    mRepeating = false;
+    break;
   case MPV_EVENT_START_FILE: {
     const int64_t entry = static_cast<const mpv_event_start_file *>(aEvent.data)->playlist_entry_id;
     if (!mPendingPath.isEmpty() && (mPendingEntry < 0 || entry == mPendingEntry)) {
@@ -228,6 +249,13 @@ void tMovieEngineC::ChangeRate(double aRate) {
 }
 
 void tMovieEngineC::ResetPlayState() {
+  // The hold ends without playing on: the movie is paused below.
+  mHolding = false;
+  if (mHoldTimer)
+    mHoldTimer->stop();
+  mRepeating = false;
+  mLastTime = 0;
+  ResetSection();
   mRate = 0;
   mEof = false;
   const bool hadDuration = mDuration != 0;
@@ -338,8 +366,20 @@ void tMovieEngineC::ReselectLostVideo() {
 }
 
 void tMovieEngineC::SetRate(double aRate) {
-  if (!mMpv || !mLoaded || aRate == mRate)
+  if (!mMpv || !mLoaded)
     return;
+  if (mTrainer && aRate > 0 && aRate <= cFastestPracticeRate)
+    aRate = mTrainer->Speed();
+  if (aRate == mRate)
+    return;
+  if (mHolding && aRate > 0 && aRate <= cFastestPracticeRate) {
+    // It plays on at this speed when the hold is over.
+    ApplySpeed(aRate);
+    return;
+  }
+  mHolding = false;
+  if (mHoldTimer)
+    mHoldTimer->stop();
   if (aRate == 0) {
     SetFlag("pause", true);
   } else {
@@ -388,11 +428,157 @@ void tMovieEngineC::SetTime(int64_t aTime) {
   mSeekClock.start();
   const QByteArray target = SecondsText(aTime).toLatin1();
   Command({"seek", target.constData(), "absolute+exact"});
+  mLastTime = aTime;
   emit Sought(aTime);
 }
 
 void tMovieEngineC::SetMuted(bool aMuted) {
+  mMuted = aMuted;
   SetFlag("mute", aMuted);
+}
+
+void tMovieEngineC::SetVolume(int aVolume) {
+  mVolume = std::clamp(aVolume, 0, 100);
+  if (!mMpv)
+    return;
+  double volume = mVolume;
+  mpv_set_property_async(mMpv, 0, "volume", MPV_FORMAT_DOUBLE, &volume);
+}
+
+void tMovieEngineC::SetMirrored(bool aMirrored) {
+  if (aMirrored == mMirrored)
+    return;
+  mMirrored = aMirrored;
+  // A labelled filter comes and goes alone; the movie plays on.
+  if (aMirrored)
+    Command({"vf", "add", cMirrorFilter});
+  else
+    Command({"vf", "remove", "@mirror"});
+}
+
+bool tMovieEngineC::Practising() const {
+  return mLoaded && !mReverse && mRate > 0 && mRate <= cFastestPracticeRate;
+}
+
+void tMovieEngineC::ApplySpeed(double aSpeed) {
+  double speed = aSpeed;
+  mpv_set_property_async(mMpv, 0, "speed", MPV_FORMAT_DOUBLE, &speed);
+  ChangeRate(aSpeed);
+}
+
+// The loop runs on the engine's time reports rather than its own A-B loop:
+// that one cannot hold before a repeat, repeats in reverse too and reports
+// no pass. The report of the first frame at or past the end is at most a
+// frame late, and the exact seek lands on the start's frame.
+void tMovieEngineC::CheckSectionEnd(int64_t aTime) {
+  const int64_t last = mLastTime;
+  mLastTime = aTime;
+  if (!mSection)
+    return;
+  if (mRepeating) {
+    // Reports from before the repeat's seek are past the end.
+    if (aTime < mSection->mEnd)
+      mRepeating = false;
+    return;
+  }
+  if (Practising() && last < mSection->mEnd && aTime >= mSection->mEnd)
+    Repeat();
+}
+
+void tMovieEngineC::Repeat() {
+  ++mPasses;
+  mRepeating = true;
+  if (mRepeatPause > 0) {
+    SetFlag("pause", true);
+    mHolding = true;
+    if (!mHoldTimer) {
+      mHoldTimer = new QTimer(this);
+      mHoldTimer->setSingleShot(true);
+      connect(mHoldTimer, &QTimer::timeout, this, &tMovieEngineC::EndHold);
+    }
+    mHoldTimer->start(int(mRepeatPause));
+  } else if (mEof) {
+    // The engine paused itself at the end.
+    SetFlag("pause", false);
+  }
+  SetTime(mSection->mStart);
+  const int passes = mPasses;
+  emit PassCompleted(passes);
+  if (mTrainer && passes == mPasses && mTrainer->Pass()) {
+    EmitTrainerSpeed();
+    if (Practising())
+      ApplySpeed(mTrainer->Speed());
+  }
+}
+
+void tMovieEngineC::EndHold() {
+  if (!mHolding)
+    return;
+  mHolding = false;
+  if (mHoldTimer)
+    mHoldTimer->stop();
+  if (mLoaded && mRate > 0)
+    SetFlag("pause", false);
+}
+
+void tMovieEngineC::ResetSection() {
+  const bool had = mSection.has_value();
+  mSection.reset();
+  mPasses = 0;
+  if (mTrainer) {
+    mTrainer->Restart();
+    EmitTrainerSpeed();
+  }
+  if (had)
+    emit SectionChanged();
+}
+
+bool tMovieEngineC::SetSection(int64_t aStart, int64_t aEnd) {
+  if (aStart < 0 || aEnd <= aStart)
+    return false;
+  const tMovieSectionC section{aStart, aEnd};
+  if (mSection == section)
+    return true;
+  mSection = section;
+  mPasses = 0;
+  mRepeating = false;
+  EndHold();
+  if (mTrainer) {
+    mTrainer->Restart();
+    EmitTrainerSpeed();
+    if (Practising())
+      ApplySpeed(mTrainer->Speed());
+  }
+  emit SectionChanged();
+  return true;
+}
+
+void tMovieEngineC::ClearSection() {
+  if (!mSection)
+    return;
+  // A hold under way plays on.
+  EndHold();
+  mRepeating = false;
+  ResetSection();
+}
+
+void tMovieEngineC::SetRepeatPause(int64_t aPause) {
+  mRepeatPause = std::clamp<int64_t>(aPause, 0, cLongestRepeatPauseMs);
+}
+
+void tMovieEngineC::SetSpeedTrainer(const tSpeedTrainerSettingsC &aSettings) {
+  mTrainer.emplace(aSettings);
+  EmitTrainerSpeed();
+  if (Practising() && mTrainer->Speed() != mRate)
+    ApplySpeed(mTrainer->Speed());
+}
+
+void tMovieEngineC::ClearSpeedTrainer() {
+  mTrainer.reset();
+}
+
+void tMovieEngineC::EmitTrainerSpeed() {
+  emit TrainerSpeedChanged(mTrainer->Speed(), mTrainer->SliderPosition());
 }
 
 QSize tMovieEngineC::PictureSize() const {

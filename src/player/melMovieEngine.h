@@ -1,6 +1,7 @@
 #pragma once
 
 #include "melErrors.h"
+#include "melPracticeTrainer.h"
 
 #include <QElapsedTimer>
 #include <QList>
@@ -21,6 +22,13 @@ class QTimer;
 class EMovieError : public EMelError {
 public:
   using EMelError::EMelError;
+};
+
+// A part of the movie played over and over, in milliseconds.
+struct tMovieSectionC {
+  int64_t mStart = 0;
+  int64_t mEnd = 0;
+  bool operator==(const tMovieSectionC &) const = default;
 };
 
 struct tMovieOptionsC {
@@ -68,6 +76,38 @@ public:
   // Moves to a time (exact), keeping the rate.
   void SetTime(int64_t aTime);
   void SetMuted(bool aMuted);
+  bool Muted() const { return mMuted; }
+  // 0 to 100; kept over movies and engine restarts.
+  void SetVolume(int aVolume);
+  int Volume() const { return mVolume; }
+  // Shows the picture flipped left to right, while it plays.
+  void SetMirrored(bool aMirrored);
+  bool Mirrored() const { return mMirrored; }
+
+  // Practising a section: forward play at up to the fastest practice speed
+  // that reaches its end goes back to its start (a pass) and plays on, after
+  // the repeat pause, held paused at the start. Reverse and fast forward
+  // ignore it. Only a play across the end repeats: from beyond it the movie
+  // plays on. Loading or unloading a movie clears the section. False (and
+  // no change) when the end is not after the start.
+  bool SetSection(int64_t aStart, int64_t aEnd);
+  void ClearSection();
+  std::optional<tMovieSectionC> Section() const { return mSection; }
+  // Passes of the current section.
+  int Passes() const { return mPasses; }
+  // 0 to 3000 ms.
+  void SetRepeatPause(int64_t aPause);
+  int64_t RepeatPause() const { return mRepeatPause; }
+  // Held at the start before a repeat: the rate stays what it was and
+  // practice speeds apply when it plays on; pausing, reverse and fast
+  // forward end it.
+  bool Holding() const { return mHolding; }
+  // While a trainer runs, forward play at up to the fastest practice speed
+  // goes at the trainer's speed, raised with the passes of the section.
+  void SetSpeedTrainer(const tSpeedTrainerSettingsC &aSettings);
+  void ClearSpeedTrainer();
+  const std::optional<tSpeedTrainerC> &SpeedTrainer() const { return mTrainer; }
+
   // The picture's size; empty for a sound-only movie or without one.
   QSize PictureSize() const;
 
@@ -92,6 +132,12 @@ signals:
   // its renderer then, or frees it while the handle still exists.
   void Started();
   void Stopping();
+  // Set, changed or cleared.
+  void SectionChanged();
+  // The end of the section was reached and the movie went back to its start.
+  void PassCompleted(int aPasses);
+  // The trainer's speed and the nearest slider position (cPracticeSpeeds).
+  void TrainerSpeedChanged(double aSpeed, int aSliderPosition);
 
 private:
   static void OnWakeup(void *aContext);
@@ -109,6 +155,14 @@ private:
   std::optional<int64_t> GetInt(const char *aName) const;
   bool OptionGiven(const QString &aName) const;
   int64_t Clamped(int64_t aTime) const;
+  bool Practising() const;
+  void ApplySpeed(double aSpeed);
+  void ApplyMirror();
+  void CheckSectionEnd(int64_t aTime);
+  void Repeat();
+  void EndHold();
+  void ResetSection();
+  void EmitTrainerSpeed();
 
   tMovieOptionsC mOptions;
   mpv_handle *mMpv = nullptr;
@@ -127,4 +181,18 @@ private:
   std::optional<int64_t> mSeekTarget;
   QElapsedTimer mSeekClock;
   std::atomic<bool> mWakeQueued{false};
+  bool mMuted = false;
+  int mVolume = 100;
+  bool mMirrored = false;
+  std::optional<tMovieSectionC> mSection;
+  int64_t mRepeatPause = 0;
+  int mPasses = 0;
+  // The last time the engine reported or a seek went to: an end is reached
+  // by playing across it.
+  int64_t mLastTime = 0;
+  // A repeat's seek is under way: times from before it are ignored.
+  bool mRepeating = false;
+  bool mHolding = false;
+  QTimer *mHoldTimer = nullptr;
+  std::optional<tSpeedTrainerC> mTrainer;
 };
