@@ -72,6 +72,20 @@ TEST_F(PracticeEngineTest, ASectionAtTheSlowestSpeedComesBackToItsStartEachPass)
   EXPECT_FLOAT_EQ(float(mEngine->Rate()), 0.6f) << "plays on at its speed";
 }
 
+TEST_F(PracticeEngineTest, ASectionPastTheMovieEndRepeatsInsteadOfEnding) {
+  ASSERT_TRUE(mEngine->SetSection(cClipMs - 700, cClipMs + 1000));
+  SeekTo(cClipMs - 700);
+  int ended = 0;
+  QObject scope;
+  QObject::connect(mEngine.get(), &tMovieEngineC::Ended, &scope, [&] { ++ended; });
+  mEngine->SetRate(1);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return mPasses.size() == 2; }, 5000));
+  EXPECT_EQ(ended, 0);
+  EXPECT_EQ(mEngine->Rate(), 1);
+  QTest::qWait(300);
+  EXPECT_GT(mEngine->Time(), cClipMs - 600) << "plays on from the start";
+}
+
 TEST_F(PracticeEngineTest, APauseBeforeTheRepeatHoldsAtTheStartThenPlaysOn) {
   ASSERT_TRUE(mEngine->SetSection(1000, 1400));
   mEngine->SetRepeatPause(800);
