@@ -5,6 +5,7 @@
 #include "melTestEnv.h"
 #include "melUtil.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 
@@ -173,6 +174,16 @@ TEST_F(PracticeStateTest, ASettingsFileOfGarbageReadsAsDefaultsAndIsWrittenAnew)
   EXPECT_EQ(ReadPlayerSound(), tPlayerSoundC());
   ASSERT_TRUE(WritePracticeState(cPracticeApplication, cLessonPath, FullState()));
   EXPECT_EQ(ReadPracticeState(cPracticeApplication, cLessonPath), FullState());
+}
+
+TEST_F(PracticeStateTest, WhereNothingCanBeWrittenWritesFailQuietly) {
+  WriteFile(HomeFile(QStringLiteral("plain")), "x");
+  qputenv("MELODRA_HOME", QFile::encodeName(HomeFile(QStringLiteral("plain"))));
+  EXPECT_FALSE(WritePracticeState(cPracticeApplication, cLessonPath, FullState()));
+  EXPECT_FALSE(WritePlayerSound({10, true}));
+  EXPECT_TRUE(RemovePracticeState(cPracticeApplication, cLessonPath));
+  EXPECT_EQ(ReadPracticeState(cPracticeApplication, cLessonPath), tPracticeStateC());
+  EXPECT_EQ(ReadPlayerSound(), tPlayerSoundC());
 }
 
 TEST_F(PracticeStateTest, HostileLessonPathsKeepTheirOwnStates) {
