@@ -174,6 +174,13 @@ bool TRegistry::OpenKey(const QString &aKey, bool aCanCreate) {
   if (!loaded->KeyExists(aKey)) {
     if (!aCanCreate || !aKey.isValidUtf16())
       return false;
+    if (mPending) {
+      if (!mPending->KeyExists(aKey))
+        mPending->AddSection(aKey);
+      mCurrentKey = NormalizeRegKey(aKey);
+      mOpen = true;
+      return true;
+    }
     tRegistryFileC file = *loaded;
     file.AddSection(aKey);
     try {
@@ -190,6 +197,29 @@ bool TRegistry::OpenKey(const QString &aKey, bool aCanCreate) {
 void TRegistry::CloseKey() {
   mOpen = false;
   mCurrentKey.clear();
+}
+
+bool TRegistry::DeleteKey(const QString &aKey) {
+  if (!CanWriteFile())
+    return false;
+  tRegistryFileC file = *LoadFile();
+  if (!file.RemoveKey(aKey))
+    return true;
+  try {
+    SaveFile(std::move(file));
+  } catch (const ERegistryException &) {
+    return false;
+  }
+  return true;
+}
+
+void TRegistry::BeginUpdate() {
+  mPending = std::make_shared<tRegistryFileC>(*LoadFile());
+}
+
+void TRegistry::EndUpdate() {
+  if (const auto pending = std::move(mPending))
+    SaveFile(std::move(*pending));
 }
 
 bool TRegistry::ValueExists(const QString &aName) const {
@@ -246,12 +276,14 @@ void TRegistry::WriteValue(const tRegValueC &aValue) {
     throw ERegistryException(
         QStringLiteral("Failed to set data for '%1': the text is not valid Unicode")
             .arg(aValue.mName));
-  tRegistryFileC file = *LoadFile();
+  tRegistryFileC loaded;
+  tRegistryFileC &file = mPending ? *mPending : (loaded = *LoadFile());
   tRegSectionC *section = file.FindSection(mCurrentKey);
   if (!section)
     section = &file.AddSection(mCurrentKey);
   tRegistryFileC::SetValue(*section, aValue);
-  SaveFile(std::move(file));
+  if (!mPending)
+    SaveFile(std::move(file));
 }
 
 QStringList TRegistry::GetKeyNames() const {

@@ -6,8 +6,10 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 struct tRegValueC;
+class tRegistryFileC;
 
 // The settings store: the hive HKEY_LOCAL_MACHINE kept in a text file in the
 // regedit format. Every operation sees the file as it is now (it is parsed
@@ -24,6 +26,15 @@ public:
   // cannot be written.
   bool OpenKey(const QString &aKey, bool aCanCreate);
   void CloseKey();
+  // Removes a key with its values and subkeys in one save; false when the
+  // settings file cannot be written. A missing key counts as removed.
+  bool DeleteKey(const QString &aKey);
+  // The values written from BeginUpdate to EndUpdate reach the file in one
+  // save, so that a reader, or a crash, sees all of them or none; reads in
+  // between see the file as it was. EndUpdate raises ERegistryException when
+  // the save fails; an update never ended is dropped.
+  void BeginUpdate();
+  void EndUpdate();
   const QString &CurrentPath() const { return mCurrentKey; }
 
   bool ValueExists(const QString &aName) const;
@@ -48,4 +59,5 @@ private:
 
   QString mCurrentKey;
   bool mOpen = false;
+  std::shared_ptr<tRegistryFileC> mPending; // the writes of an update
 };

@@ -394,6 +394,29 @@ tRegSectionC &tRegistryFileC::AddSection(const QString &aKey) {
   return mSections.last();
 }
 
+bool tRegistryFileC::RemoveKey(const QString &aKey) {
+  const QString key = NormalizeRegKey(aKey);
+  const QString folded = Fold(key);
+  const QString below = folded + u'\\';
+  auto goes = [&](const tRegSectionC &aSection) {
+    const QString own = Fold(aSection.mKey);
+    return own == folded || own.startsWith(below);
+  };
+  if (key.isEmpty() || std::none_of(mSections.cbegin(), mSections.cend(), goes))
+    return false;
+  // The indexes of the keys that stay are made anew.
+  tRegistryFileC kept;
+  kept.mProblemLine = mProblemLine;
+  kept.mProblem = mProblem;
+  kept.mSections.reserve(mSections.size());
+  for (const tRegSectionC &section : std::as_const(mSections)) {
+    if (!goes(section))
+      kept.AddSection(section.mKey) = section;
+  }
+  *this = std::move(kept);
+  return true;
+}
+
 QStringList tRegistryFileC::SubkeyNames(const QString &aKey) const {
   const QString key = NormalizeRegKey(aKey);
   const QString prefix = key.isEmpty() ? QString() : key + u'\\';

@@ -60,6 +60,9 @@ public:
   tRegSectionC *FindSection(const QString &aKey);
   const tRegSectionC *FindSection(const QString &aKey) const;
   tRegSectionC &AddSection(const QString &aKey);
+  // Drops the key's section and those of every key below it; false when
+  // there was none.
+  bool RemoveKey(const QString &aKey);
   QStringList SubkeyNames(const QString &aKey) const;
 
   static const tRegValueC *FindValue(const tRegSectionC &aSection, const QString &aName);

@@ -74,6 +74,50 @@ TEST_F(RegistryTest, ReadsOpenWithoutCreatingAndWritesCreate) {
             QStringLiteral("\\Guitar\\Blues\\Lesson 1"));
 }
 
+TEST_F(RegistryTest, DeletingAKeyTakesItsSubkeysAndLeavesItsNeighbours) {
+  const QString base = QStringLiteral("\\Software\\Melodra\\Keys\\");
+  for (const char *name : {"Lesson", "lesson\\Inner", "Lesson2", "Other\\Lesson"}) {
+    TRegistry registry;
+    ASSERT_TRUE(registry.OpenKey(base + QString::fromLatin1(name), true));
+    registry.WriteInteger(QStringLiteral("Value"), 1);
+  }
+  TRegistry registry;
+  EXPECT_TRUE(registry.DeleteKey(base + QStringLiteral("LESSON")));
+  EXPECT_FALSE(registry.OpenKeyReadOnly(base + QStringLiteral("Lesson")));
+  EXPECT_FALSE(registry.OpenKeyReadOnly(base + QStringLiteral("Lesson\\Inner")));
+  ASSERT_TRUE(registry.OpenKeyReadOnly(base));
+  EXPECT_EQ(registry.GetKeyNames(),
+            (QStringList{QStringLiteral("Lesson2"), QStringLiteral("Other")}));
+  EXPECT_TRUE(registry.OpenKeyReadOnly(base + QStringLiteral("Other\\Lesson")));
+  // A missing key is removed already, and the file stays as it was.
+  const QString before = ReadRegistry();
+  EXPECT_TRUE(registry.DeleteKey(base + QStringLiteral("Missing")));
+  EXPECT_EQ(ReadRegistry(), before);
+}
+
+TEST_F(RegistryTest, AnUpdateSavesItsWritesTogether) {
+  const QString key = QStringLiteral("\\Software\\Melodra\\Update");
+  TRegistry registry;
+  registry.BeginUpdate();
+  ASSERT_TRUE(registry.OpenKey(key, true));
+  registry.WriteInteger(QStringLiteral("A"), 1);
+  registry.WriteString(QStringLiteral("B"), QStringLiteral("two"));
+  EXPECT_FALSE(TRegistry().OpenKeyReadOnly(key));
+  registry.EndUpdate();
+  TRegistry reader;
+  ASSERT_TRUE(reader.OpenKeyReadOnly(key));
+  EXPECT_EQ(reader.ReadInteger(QStringLiteral("A")), 1);
+  EXPECT_EQ(reader.ReadString(QStringLiteral("B")), QStringLiteral("two"));
+  // An update never ended leaves the file alone.
+  {
+    TRegistry dropped;
+    dropped.BeginUpdate();
+    ASSERT_TRUE(dropped.OpenKey(key, true));
+    dropped.WriteInteger(QStringLiteral("A"), 2);
+  }
+  EXPECT_EQ(reader.ReadInteger(QStringLiteral("A")), 1);
+}
+
 TEST_F(RegistryTest, SubkeysAscendIgnoringCase) {
   WriteRegistry({QStringLiteral("[HKEY_LOCAL_MACHINE\\Apps\\zeta]"),
                  QStringLiteral("[HKEY_LOCAL_MACHINE\\Apps\\Beta\\Deeper]"),
