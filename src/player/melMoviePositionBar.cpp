@@ -11,6 +11,8 @@ namespace {
 constexpr int cMargin = 8; // room for the knob at both ends
 constexpr double cTrackHeight = 4.0;
 constexpr double cKnobRadius = 5.0;
+const QColor cSectionColour(0xff, 0xb0, 0x20); // amber, apart from the blue played part
+constexpr int cSectionSpanAlpha = 80;
 } // namespace
 
 TMoviePositionBar::TMoviePositionBar(QWidget *aParent) : QWidget(aParent) {
@@ -22,8 +24,10 @@ TMoviePositionBar::TMoviePositionBar(QWidget *aParent) : QWidget(aParent) {
 void TMoviePositionBar::SetDuration(int64_t aDuration) {
   mDuration = std::max<int64_t>(aDuration, 0);
   mPosition = std::clamp<int64_t>(mPosition, 0, mDuration);
-  if (mDuration == 0)
+  if (mDuration == 0) {
     mDragging = false;
+    mMarker = tMarkerE::None;
+  }
   update();
 }
 
@@ -54,10 +58,61 @@ int64_t TMoviePositionBar::TimeAt(int aX) const {
   return std::llround(part * double(mDuration));
 }
 
-double TMoviePositionBar::KnobX() const {
+double TMoviePositionBar::XAt(int64_t aTime) const {
   if (mDuration <= 0)
     return TrackLeft();
-  return TrackLeft() + double(mPosition) / double(mDuration) * TrackWidth();
+  const double part = std::clamp(double(aTime) / double(mDuration), 0.0, 1.0);
+  return TrackLeft() + part * TrackWidth();
+}
+
+double TMoviePositionBar::KnobX() const {
+  return XAt(mPosition);
+}
+
+void TMoviePositionBar::SetSection(std::optional<tMovieSectionC> aSection) {
+  if (aSection == mSection)
+    return;
+  mSection = aSection;
+  if (!mSection)
+    mMarker = tMarkerE::None;
+  mLastSectionRequest.reset();
+  update();
+}
+
+TMoviePositionBar::tMarkerE TMoviePositionBar::MarkerAt(int aX) const {
+  if (!mSection || mDuration <= 0)
+    return tMarkerE::None;
+  const double startX = XAt(mSection->mStart), endX = XAt(mSection->mEnd);
+  const double toStart = std::abs(aX - startX), toEnd = std::abs(aX - endX);
+  if (std::min(toStart, toEnd) > cMarkerGrip)
+    return tMarkerE::None;
+  if (toStart != toEnd)
+    return toStart < toEnd ? tMarkerE::Start : tMarkerE::End;
+  // Both under the mouse: the side it came from tells which end to move.
+  return aX <= startX ? tMarkerE::Start : tMarkerE::End;
+}
+
+void TMoviePositionBar::MoveMarkerTo(int aX) {
+  if (!mSection || mMarker == tMarkerE::None)
+    return;
+  const int64_t time = TimeAt(aX);
+  tMovieSectionC section = *mSection;
+  if (mMarker == tMarkerE::Start) {
+    section.mStart =
+        std::clamp<int64_t>(time, 0, std::max<int64_t>(section.mEnd - cShortestSection, 0));
+  } else {
+    // A section may run past the end; it keeps its shortest span there.
+    const int64_t shortest = section.mStart + cShortestSection;
+    section.mEnd = std::clamp<int64_t>(time, shortest, std::max(mDuration, shortest));
+  }
+  if (section != *mSection) {
+    mSection = section;
+    update();
+  }
+  if (section != mLastSectionRequest) {
+    mLastSectionRequest = section;
+    emit SectionChangeRequested(section.mStart, section.mEnd);
+  }
 }
 
 QSize TMoviePositionBar::sizeHint() const {
@@ -86,6 +141,13 @@ void TMoviePositionBar::mousePressEvent(QMouseEvent *aEvent) {
     QWidget::mousePressEvent(aEvent);
     return;
   }
+  const int x = aEvent->position().toPoint().x();
+  mMarker = MarkerAt(x);
+  if (mMarker != tMarkerE::None) {
+    mLastSectionRequest = mSection;
+    aEvent->accept();
+    return;
+  }
   mDragging = true;
   mLastRequest = -1;
   SeekTo(aEvent->position().toPoint().x());
@@ -93,7 +155,18 @@ void TMoviePositionBar::mousePressEvent(QMouseEvent *aEvent) {
 }
 
 void TMoviePositionBar::mouseMoveEvent(QMouseEvent *aEvent) {
+  const int x = aEvent->position().toPoint().x();
+  if (mMarker != tMarkerE::None) {
+    MoveMarkerTo(x);
+    aEvent->accept();
+    return;
+  }
   if (!mDragging) {
+    // With mouse tracking on, a marker shows it can be taken.
+    if (MarkerAt(x) != tMarkerE::None)
+      setCursor(Qt::SizeHorCursor);
+    else
+      unsetCursor();
     QWidget::mouseMoveEvent(aEvent);
     return;
   }
@@ -102,6 +175,12 @@ void TMoviePositionBar::mouseMoveEvent(QMouseEvent *aEvent) {
 }
 
 void TMoviePositionBar::mouseReleaseEvent(QMouseEvent *aEvent) {
+  if (mMarker != tMarkerE::None && aEvent->button() == Qt::LeftButton) {
+    MoveMarkerTo(aEvent->position().toPoint().x());
+    mMarker = tMarkerE::None;
+    aEvent->accept();
+    return;
+  }
   if (!mDragging || aEvent->button() != Qt::LeftButton) {
     QWidget::mouseReleaseEvent(aEvent);
     return;
@@ -152,6 +231,22 @@ void TMoviePositionBar::paintEvent(QPaintEvent *) {
     accent.setColorAt(1, QColor(0x2f, 0x7f, 0xe8));
     painter.setBrush(accent);
     painter.drawRoundedRect(played, cTrackHeight / 2, cTrackHeight / 2);
+  }
+
+  if (mSection) {
+    const double startX = XAt(mSection->mStart), endX = XAt(mSection->mEnd);
+    QColor span = cSectionColour;
+    span.setAlpha(cSectionSpanAlpha);
+    painter.setBrush(span);
+    painter.drawRect(QRectF(startX, 3, endX - startX, height() - 6));
+    // Crisp lines and flags, read at a glance over the track and span.
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    for (const double x : {startX, endX}) {
+      const int column = int(std::lround(x));
+      painter.fillRect(column - 1, 1, 3, height() - 1, cSectionColour);
+      painter.fillRect(column - 3, 1, 7, 3, cSectionColour);
+    }
+    painter.setRenderHint(QPainter::Antialiasing);
   }
 
   const double radius = (mHover || mDragging) ? cKnobRadius + 1 : cKnobRadius;

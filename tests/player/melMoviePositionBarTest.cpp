@@ -1,6 +1,7 @@
 #include "melMoviePositionBar.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QMouseEvent>
 #include <QSignalSpy>
 
@@ -77,6 +78,114 @@ TEST_F(TMoviePositionBarTest, NoMovieMeansNoSeeking) {
   EXPECT_EQ(seeks.count(), 0);
   mBar.SetPosition(500);
   EXPECT_EQ(mBar.Position(), 0);
+}
+
+// The centres of the runs of the markers' amber along the bar's top rows.
+std::vector<int> MarkerColumns(TMoviePositionBar &aBar) {
+  const QImage image = aBar.grab().toImage();
+  const QRgb amber = qRgb(0xff, 0xb0, 0x20);
+  std::vector<int> centres;
+  for (int x = 0, runStart = -1; x <= image.width(); ++x) {
+    const bool marked = x < image.width() && image.pixel(x, 1) == amber;
+    if (marked && runStart < 0)
+      runStart = x;
+    if (!marked && runStart >= 0) {
+      centres.push_back((runStart + x - 1) / 2);
+      runStart = -1;
+    }
+  }
+  return centres;
+}
+
+TEST(TMoviePositionBarSectionTest, MarkersSitWhereTheSectionsTimesAre) {
+  struct tCaseC {
+    int mWidth;
+    tMovieSectionC mSection;
+    std::vector<int> mColumns;
+  };
+  // The track runs from 8 to width - 8.
+  const tCaseC cases[] = {
+      {216, {2500, 7500}, {58, 158}},   {216, {0, 10000}, {8, 208}},
+      {416, {1000, 3000}, {48, 128}},   {116, {5000, 9000}, {58, 98}},
+      {216, {6000, 20000}, {128, 208}}, // running past the end: drawn at the end
+  };
+  for (const tCaseC &test : cases) {
+    SCOPED_TRACE(test.mWidth);
+    TMoviePositionBar bar;
+    bar.resize(test.mWidth, TMoviePositionBar::cHeight);
+    bar.SetDuration(cDuration);
+    bar.SetPosition(0);
+    EXPECT_TRUE(MarkerColumns(bar).empty()) << "no section, no markers";
+    bar.SetSection(test.mSection);
+    EXPECT_EQ(MarkerColumns(bar), test.mColumns);
+    for (int column : test.mColumns)
+      EXPECT_EQ(std::lround(bar.XAt(bar.TimeAt(column))), column) << "one rule both ways";
+    bar.SetSection(std::nullopt);
+    EXPECT_TRUE(MarkerColumns(bar).empty());
+  }
+}
+
+TEST_F(TMoviePositionBarTest, TheSpanBetweenTheMarkersIsTinted) {
+  mBar.SetSection(tMovieSectionC{2500, 7500});
+  const QImage image = mBar.grab().toImage();
+  const QColor inside = image.pixelColor(108, 4), outside = image.pixelColor(180, 4);
+  EXPECT_GT(inside.red() - inside.blue(), outside.red() - outside.blue() + 30)
+      << "amber over the span only";
+}
+
+TEST_F(TMoviePositionBarTest, DraggingAMarkerMovesThatEndOnly) {
+  struct tCaseC {
+    const char *mName;
+    int mFrom;
+    int mTo;
+    tMovieSectionC mRequested;
+  };
+  // A section of 2500 to 7500 has its markers at 58 and 158.
+  const tCaseC cases[] = {
+      {"start left", 59, 28, {1000, 7500}},
+      {"start right", 56, 108, {5000, 7500}},
+      {"start past the end", 58, 200, {7400, 7500}},
+      {"start before the movie", 58, 0, {0, 7500}},
+      {"end right", 157, 188, {2500, 9000}},
+      {"end past the start", 158, 20, {2500, 2600}},
+      {"end past the movie", 160, 215, {2500, 10000}},
+  };
+  for (const tCaseC &test : cases) {
+    SCOPED_TRACE(test.mName);
+    mBar.SetSection(tMovieSectionC{2500, 7500});
+    QSignalSpy seeks(&mBar, &TMoviePositionBar::SeekRequested);
+    QSignalSpy requests(&mBar, &TMoviePositionBar::SectionChangeRequested);
+    Mouse(QEvent::MouseButtonPress, test.mFrom);
+    EXPECT_TRUE(mBar.DraggingMarker());
+    EXPECT_EQ(requests.count(), 0) << "taking a marker asks for nothing";
+    Mouse(QEvent::MouseMove, (test.mFrom + test.mTo) / 2);
+    Mouse(QEvent::MouseMove, test.mTo);
+    Mouse(QEvent::MouseButtonRelease, test.mTo);
+    EXPECT_FALSE(mBar.DraggingMarker());
+    EXPECT_EQ(seeks.count(), 0);
+    ASSERT_GE(requests.count(), 1);
+    const QList<QVariant> last = requests.last();
+    EXPECT_EQ((tMovieSectionC{last.at(0).value<int64_t>(), last.at(1).value<int64_t>()}),
+              test.mRequested);
+    for (const QList<QVariant> &request : requests)
+      EXPECT_GE(request.at(1).value<int64_t>() - request.at(0).value<int64_t>(),
+                TMoviePositionBar::cShortestSection);
+    EXPECT_EQ(mBar.Section(), test.mRequested) << "the marker follows the mouse";
+  }
+}
+
+TEST_F(TMoviePositionBarTest, AClickAwayFromTheMarkersStillSeeks) {
+  mBar.SetSection(tMovieSectionC{2500, 7500});
+  for (int x : {108, 20, 190, 53, 163}) {
+    SCOPED_TRACE(x);
+    QSignalSpy seeks(&mBar, &TMoviePositionBar::SeekRequested);
+    QSignalSpy requests(&mBar, &TMoviePositionBar::SectionChangeRequested);
+    Mouse(QEvent::MouseButtonPress, x);
+    Mouse(QEvent::MouseButtonRelease, x);
+    EXPECT_EQ(seeks.count(), 1);
+    EXPECT_EQ(requests.count(), 0);
+    EXPECT_EQ(mBar.Section(), (tMovieSectionC{2500, 7500}));
+  }
 }
 
 } // namespace
