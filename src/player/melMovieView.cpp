@@ -3,6 +3,9 @@
 #include "melMovieEngine.h"
 #include "melWakeup.h"
 
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
@@ -71,6 +74,11 @@ public:
 protected:
   bool event(QEvent *aEvent) override;
   void exposeEvent(QExposeEvent *aEvent) override;
+  // The native window takes the input over the picture: the view gets it,
+  // so the widgets around it see it as theirs.
+  void mouseMoveEvent(QMouseEvent *aEvent) override { Forward(aEvent); }
+  void mouseDoubleClickEvent(QMouseEvent *aEvent) override { Forward(aEvent); }
+  void keyPressEvent(QKeyEvent *aEvent) override { Forward(aEvent); }
 
 private:
   static void OnRenderUpdate(void *aContext);
@@ -83,6 +91,7 @@ private:
   // Draws the engine's picture into the back buffer; false when the window
   // cannot be drawn now.
   bool Draw();
+  void Forward(QEvent *aEvent);
 
   TMovieView *mView;
   tMovieEngineC *mEngine = nullptr;
@@ -257,6 +266,11 @@ bool tMovieSurfaceC::Draw() {
   mpv_render_context_render(mRender, params);
   ++mFramesDrawn;
   return true;
+}
+
+void tMovieSurfaceC::Forward(QEvent *aEvent) {
+  // The surface fills the view, so positions need no mapping.
+  QCoreApplication::sendEvent(mView, aEvent);
 }
 
 QImage tMovieSurfaceC::Grab() {

@@ -3,8 +3,16 @@
 #include "melMoviePositionBar.h"
 #include "melMovieView.h"
 
+#include <QKeyEvent>
+#include <QLayout>
+#include <QPointer>
+#include <QScreen>
 #include <QSet>
+#include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <utility>
 
 QVariant tQTEventC::GetParam(uint32_t aCode) const {
   if (aCode == cQTRate)
@@ -13,6 +21,8 @@ QVariant tQTEventC::GetParam(uint32_t aCode) const {
 }
 
 namespace {
+constexpr int cBarIdleTimeMs = 2000;
+
 uint64_t ListenerKey(uint32_t aEventClass, uint32_t aEventID) {
   return (uint64_t(aEventClass) << 32) | aEventID;
 }
@@ -56,9 +66,28 @@ public:
 
   TQTControl *mOwner;
   tMovieEngineC mEngine;
+  // The mouse moves over it: seen for the bar's idle time and double-clicks.
+  void WatchPicture(QWidget *aPicture) {
+    mPicture = aPicture;
+    aPicture->setMouseTracking(true);
+    aPicture->installEventFilter(mOwner);
+  }
+
   TMovieView *mView = nullptr;
+  QWidget *mPicture = nullptr; // the view, or a black stand-in when headless
   TMoviePositionBar *mBar = nullptr;
   QSet<uint64_t> mListeners;
+
+  // Fullscreen, and where the control goes back to.
+  bool mFullScreen = false;
+  QTimer *mIdleTimer = nullptr;
+  QPointer<QWidget> mHomeParent;
+  QMetaObject::Connection mHomeGone;
+  QWidget *mPlaceholder = nullptr; // holds the control's place in its parent's layout
+  QRect mHomeGeometry;
+  Qt::WindowFlags mHomeFlags;
+  Qt::WindowStates mHomeStates;
+  bool mHomeVisible = false;
 };
 
 TQTControl::TQTControl(QWidget *aParent, tMovieOptionsC aOptions)
@@ -81,10 +110,29 @@ TQTControl::TQTControl(QWidget *aParent, tMovieOptionsC aOptions)
   }
   picture->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
   layout->addWidget(picture, 1);
+  mImpl->WatchPicture(picture);
   TMoviePositionBar *bar = mImpl->mBar = new TMoviePositionBar(this);
   layout->addWidget(bar);
+  bar->setMouseTracking(true);
+  bar->installEventFilter(this);
   connect(bar, &TMoviePositionBar::SeekRequested, this,
           [this](int64_t aTime) { mImpl->mEngine.SetTime(aTime); });
+  connect(bar, &TMoviePositionBar::SectionChangeRequested, this,
+          [this](int64_t aStart, int64_t aEnd) { mImpl->mEngine.SetSection(aStart, aEnd); });
+  connect(&engine, &tMovieEngineC::SectionChanged, this,
+          [this] { mImpl->mBar->SetSection(mImpl->mEngine.Section()); });
+
+  mImpl->mIdleTimer = new QTimer(this);
+  mImpl->mIdleTimer->setSingleShot(true);
+  mImpl->mIdleTimer->setInterval(cBarIdleTimeMs);
+  connect(mImpl->mIdleTimer, &QTimer::timeout, this, [this] {
+    TMoviePositionBar *bar = mImpl->mBar;
+    // Not taken away from under a drag.
+    if (bar->Dragging() || bar->DraggingMarker())
+      mImpl->mIdleTimer->start();
+    else if (mImpl->mFullScreen)
+      bar->hide();
+  });
 
   connect(&engine, &tMovieEngineC::MovieLoaded, this, [this] {
     mImpl->mBar->SetPosition(0);
@@ -103,6 +151,7 @@ TQTControl::TQTControl(QWidget *aParent, tMovieOptionsC aOptions)
 }
 
 TQTControl::~TQTControl() {
+  disconnect(mImpl->mHomeGone);
   Terminate();
   if (mImpl->mView)
     mImpl->mView->SetEngine(nullptr);
@@ -165,9 +214,121 @@ void TQTControl::WithoutNativeView(const std::function<void()> &aAction) {
       view->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
       mLayout->insertWidget(0, view, 1);
       mControl->mImpl->mView = view;
+      mControl->mImpl->WatchPicture(view);
     }
   } remake{this, layout, view->TakeDrawing()};
   delete view;
   mImpl->mView = nullptr;
+  mImpl->mPicture = nullptr;
   aAction();
+}
+
+bool TQTControl::FullScreen() const {
+  return mImpl->mFullScreen;
+}
+
+void TQTControl::SetBarIdleTime(int aTime) {
+  mImpl->mIdleTimer->setInterval(std::max(aTime, 0));
+}
+
+int TQTControl::BarIdleTime() const {
+  return mImpl->mIdleTimer->interval();
+}
+
+void TQTControl::SetFullScreen(bool aOn) {
+  tImplC &impl = *mImpl;
+  if (aOn == impl.mFullScreen)
+    return;
+  if (aOn) {
+    QScreen *screen = window()->screen();
+    impl.mHomeParent = parentWidget();
+    impl.mHomeGeometry = geometry();
+    impl.mHomeFlags = windowFlags();
+    impl.mHomeStates = windowState();
+    impl.mHomeVisible = !isHidden();
+    if (QWidget *home = impl.mHomeParent) {
+      if (QLayout *layout = home->layout()) {
+        impl.mPlaceholder = new QWidget(home);
+        impl.mPlaceholder->setSizePolicy(sizePolicy());
+        impl.mPlaceholder->setMinimumSize(minimumSize());
+        if (QLayoutItem *item = layout->replaceWidget(this, impl.mPlaceholder))
+          delete item;
+        else
+          delete std::exchange(impl.mPlaceholder, nullptr);
+      }
+      // Gone with its window, as it would have been as a child.
+      impl.mHomeGone = connect(home, &QObject::destroyed, this, [this] {
+        hide();
+        deleteLater();
+      });
+      setParent(nullptr, Qt::Window | Qt::FramelessWindowHint);
+    }
+    if (screen) {
+      setScreen(screen);
+      setGeometry(screen->geometry());
+    }
+    impl.mFullScreen = true;
+    showFullScreen();
+    activateWindow();
+    setFocus(Qt::OtherFocusReason);
+    impl.mBar->show();
+    impl.mIdleTimer->start();
+  } else {
+    impl.mFullScreen = false;
+    impl.mIdleTimer->stop();
+    impl.mBar->show();
+    disconnect(impl.mHomeGone);
+    if (QWidget *home = impl.mHomeParent) {
+      setParent(home, impl.mHomeFlags);
+      if (impl.mPlaceholder) {
+        QLayout *layout = home->layout();
+        if (QLayoutItem *item = layout ? layout->replaceWidget(impl.mPlaceholder, this) : nullptr)
+          delete item;
+        delete std::exchange(impl.mPlaceholder, nullptr);
+        if (layout)
+          layout->activate();
+      } else {
+        setGeometry(impl.mHomeGeometry);
+      }
+      setVisible(impl.mHomeVisible);
+      home->window()->activateWindow();
+    } else {
+      setWindowState(impl.mHomeStates);
+      setGeometry(impl.mHomeGeometry);
+    }
+    impl.mHomeParent = nullptr;
+  }
+  emit FullScreenChanged(aOn);
+}
+
+void TQTControl::keyPressEvent(QKeyEvent *aEvent) {
+  if (mImpl->mFullScreen && aEvent->key() == Qt::Key_Escape) {
+    // Queued: the key may come from the picture's native window, which moves.
+    QMetaObject::invokeMethod(
+        this, [this] { SetFullScreen(false); }, Qt::QueuedConnection);
+    aEvent->accept();
+    return;
+  }
+  QWidget::keyPressEvent(aEvent);
+}
+
+bool TQTControl::eventFilter(QObject *aWatched, QEvent *aEvent) {
+  tImplC &impl = *mImpl;
+  switch (aEvent->type()) {
+  case QEvent::MouseMove:
+    if (impl.mFullScreen) {
+      impl.mBar->show();
+      impl.mIdleTimer->start();
+    }
+    break;
+  case QEvent::MouseButtonDblClick:
+    if (aWatched == impl.mPicture) {
+      QMetaObject::invokeMethod(
+          this, [this] { SetFullScreen(!FullScreen()); }, Qt::QueuedConnection);
+      return true;
+    }
+    break;
+  default: break;
+  }
+  return QWidget::eventFilter(aWatched, aEvent);
 }

@@ -97,6 +97,16 @@ public:
   // with a dangling parent.
   void WithoutNativeView(const std::function<void()> &aAction);
 
+  // Only the picture and the position bar, over the whole screen of the
+  // window; off puts the control back where it was. The bar shows while
+  // the mouse moves and hides after the idle time. A double-click on the
+  // picture toggles it; Escape leaves it.
+  void SetFullScreen(bool aOn);
+  bool FullScreen() const;
+  // Milliseconds; 2 s unless set.
+  void SetBarIdleTime(int aTime);
+  int BarIdleTime() const;
+
 signals:
   void MovieLoaded();
   // The message names the file and the reason.
@@ -105,6 +115,11 @@ signals:
   // inside the call that changed the rate.
   void OnQTEvent(TQTControl *aSender, uint32_t aEventClass, uint32_t aEventID, int aPhase,
                  tQTEventC *aEvent, bool *aCancel);
+  void FullScreenChanged(bool aOn);
+
+protected:
+  void keyPressEvent(QKeyEvent *aEvent) override;
+  bool eventFilter(QObject *aWatched, QEvent *aEvent) override;
 
 private:
   class tImplC;

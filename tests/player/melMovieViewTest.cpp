@@ -69,4 +69,47 @@ TEST(TQTControlVideoTest, DrawsAMovieLoadedBeforeTheViewShows) {
   EXPECT_GT(ColouredPart(video->grabFramebuffer()), 0.5) << "the picture is back";
 }
 
+TEST(TQTControlVideoTest, FullScreenKeepsThePictureDrawing) {
+  QString error;
+  const QString clip = TestClip(&error);
+  ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+  ASSERT_EQ(QGuiApplication::platformName(), QLatin1String("xcb"))
+      << "this test draws through OpenGL on a display";
+  QWidget window;
+  window.resize(400, 300);
+  tMovieOptionsC options;
+  options.mEngineOptions = {{"ao", "null"}};
+  auto *control = new TQTControl(&window, options);
+  control->setGeometry(10, 10, 320, 240 + TMoviePositionBar::cHeight);
+  control->Initialize();
+  ASSERT_TRUE(LoadAndWait(control->Engine(), clip));
+  window.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return control->View()->Drawing(); }, 3000));
+  control->Movie()->Play(1);
+
+  // Each step: the picture goes on drawing, and shows a picture.
+  auto drawsOn = [&](const char *aWhere) {
+    SCOPED_TRACE(aWhere);
+    TMovieView *video = control->View();
+    ASSERT_NE(video, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return video->Drawing(); }, 3000));
+    const int drawn = video->FramesDrawn();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return video->FramesDrawn() > drawn + 3; }, 3000));
+    EXPECT_GT(ColouredPart(video->grabFramebuffer()), 0.3) << "a picture, not black";
+  };
+  drawsOn("in the window");
+  control->SetFullScreen(true);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(control));
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return control->View()->height() > 240 + TMoviePositionBar::cHeight; }, 3000))
+      << "the picture fills the screen";
+  drawsOn("fullscreen");
+  control->SetFullScreen(false);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return control->View()->height() == 240; }, 3000));
+  EXPECT_EQ(control->parentWidget(), &window);
+  drawsOn("back in the window");
+  control->Terminate();
+}
+
 } // namespace

@@ -3,8 +3,14 @@
 #include "melMoviePositionBar.h"
 #include "melPlayerTestSupport.h"
 
+#include <QApplication>
+#include <QLabel>
+#include <QMouseEvent>
 #include <QOpenGLWidget>
+#include <QScreen>
+#include <QSignalSpy>
 #include <QTest>
+#include <QVBoxLayout>
 
 #include <gtest/gtest.h>
 
@@ -184,6 +190,132 @@ TEST_F(TQTControlTest, TerminateIsSafeTwice) {
   mControl->Terminate();
   mControl->Initialize();
   EXPECT_NE(Load(), nullptr);
+}
+
+// A window holding a headless control, in its layout or placed by hand.
+class TQTControlWindowTest : public ::testing::Test {
+protected:
+  void Build(bool aInLayout) {
+    mWindow = std::make_unique<QWidget>();
+    mWindow->resize(400, 300);
+    tMovieOptionsC options;
+    options.mHeadless = true;
+    mControl = new TQTControl(mWindow.get(), options);
+    if (aInLayout) {
+      auto *layout = new QVBoxLayout(mWindow.get());
+      layout->addWidget(new QLabel(QStringLiteral("above")));
+      layout->addWidget(mControl, 1);
+      layout->addWidget(new QLabel(QStringLiteral("below")));
+    } else {
+      mControl->setGeometry(20, 30, 240, 180);
+    }
+    mWindow->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(mWindow.get()));
+  }
+
+  QWidget *Picture() const { return mControl->layout()->itemAt(0)->widget(); }
+
+  void Send(QWidget *aTo, QEvent::Type aType) {
+    const QPointF at(10, 10);
+    QMouseEvent event(aType, at, aTo->mapToGlobal(at),
+                      aType == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+                      aType == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(aTo, &event);
+  }
+
+  void PressEscape() {
+    QKeyEvent event(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(mControl, &event);
+  }
+
+  std::unique_ptr<QWidget> mWindow;
+  TQTControl *mControl = nullptr;
+};
+
+TEST_F(TQTControlWindowTest, TheBarShowsTheEnginesSectionAndMovesIt) {
+  Build(true);
+  TMoviePositionBar *bar = mControl->PositionBar();
+  tMovieEngineC &engine = mControl->Engine();
+  ASSERT_TRUE(engine.SetSection(1000, 3000));
+  EXPECT_EQ(bar->Section(), (tMovieSectionC{1000, 3000}));
+  emit bar->SectionChangeRequested(1500, 3000);
+  EXPECT_EQ(engine.Section(), (tMovieSectionC{1500, 3000}));
+  EXPECT_EQ(bar->Section(), engine.Section());
+  engine.ClearSection();
+  EXPECT_EQ(bar->Section(), std::nullopt);
+}
+
+TEST_F(TQTControlWindowTest, FullScreenAndBackPutsTheControlWhereItWas) {
+  for (bool inLayout : {true, false}) {
+    SCOPED_TRACE(inLayout ? "in a layout" : "placed by hand");
+    Build(inLayout);
+    const QRect geometry = mControl->geometry();
+    const int index = mWindow->layout() ? mWindow->layout()->indexOf(mControl) : -1;
+    QSignalSpy changes(mControl, &TQTControl::FullScreenChanged);
+
+    mControl->SetFullScreen(true);
+    EXPECT_TRUE(mControl->FullScreen());
+    EXPECT_TRUE(mControl->isWindow());
+    EXPECT_EQ(mControl->parentWidget(), nullptr);
+    EXPECT_EQ(mControl->geometry().size(), mWindow->screen()->geometry().size());
+    mControl->SetFullScreen(true); // already on: nothing happens
+
+    mControl->SetFullScreen(false);
+    EXPECT_FALSE(mControl->FullScreen());
+    EXPECT_EQ(mControl->parentWidget(), mWindow.get());
+    EXPECT_FALSE(mControl->isWindow());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return mControl->geometry() == geometry; }, 2000))
+        << "at " << mControl->geometry().x() << "," << mControl->geometry().y() << " "
+        << mControl->width() << "x" << mControl->height();
+    EXPECT_TRUE(mControl->isVisible());
+    if (mWindow->layout()) {
+      EXPECT_EQ(mWindow->layout()->indexOf(mControl), index);
+    }
+    ASSERT_EQ(changes.count(), 2);
+    EXPECT_TRUE(changes.at(0).at(0).toBool());
+    EXPECT_FALSE(changes.at(1).at(0).toBool());
+  }
+}
+
+TEST_F(TQTControlWindowTest, FullScreenBarHidesWhenTheMouseRestsAndShowsWhenItMoves) {
+  Build(true);
+  TMoviePositionBar *bar = mControl->PositionBar();
+  mControl->SetBarIdleTime(50);
+  mControl->SetFullScreen(true);
+  EXPECT_TRUE(bar->isVisible());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !bar->isVisible(); }, 3000));
+  EXPECT_TRUE(Picture()->isVisible()) << "the picture stays";
+  Send(Picture(), QEvent::MouseMove);
+  EXPECT_TRUE(bar->isVisible());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !bar->isVisible(); }, 3000)) << "and hides again";
+
+  mControl->SetFullScreen(false);
+  EXPECT_TRUE(bar->isVisible());
+  QTest::qWait(150);
+  EXPECT_TRUE(bar->isVisible()) << "only fullscreen hides it";
+}
+
+TEST_F(TQTControlWindowTest, DoubleClickTogglesAndEscapeLeaves) {
+  Build(true);
+  PressEscape();
+  QTest::qWait(20);
+  EXPECT_FALSE(mControl->FullScreen()) << "Escape alone does nothing";
+
+  Send(Picture(), QEvent::MouseButtonDblClick);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return mControl->FullScreen(); }, 2000));
+  Send(Picture(), QEvent::MouseButtonDblClick);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !mControl->FullScreen(); }, 2000));
+
+  mControl->SetFullScreen(true);
+  PressEscape();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !mControl->FullScreen(); }, 2000));
+  EXPECT_EQ(mControl->parentWidget(), mWindow.get());
+
+  mControl->SetFullScreen(true);
+  Send(mControl->PositionBar(), QEvent::MouseButtonDblClick);
+  QTest::qWait(20);
+  EXPECT_TRUE(mControl->FullScreen()) << "a double-click on the bar is not on the picture";
+  mControl->SetFullScreen(false);
 }
 
 } // namespace
