@@ -83,7 +83,7 @@ public:
   QTimer *mIdleTimer = nullptr;
   QPointer<QWidget> mHomeParent;
   QMetaObject::Connection mHomeGone;
-  QWidget *mPlaceholder = nullptr; // holds the control's place in its parent's layout
+  QPointer<QWidget> mPlaceholder; // holds the control's place in its parent's layout
   QRect mHomeGeometry;
   Qt::WindowFlags mHomeFlags;
   Qt::WindowStates mHomeStates;
@@ -152,6 +152,7 @@ TQTControl::TQTControl(QWidget *aParent, tMovieOptionsC aOptions)
 
 TQTControl::~TQTControl() {
   disconnect(mImpl->mHomeGone);
+  delete mImpl->mPlaceholder.data();
   Terminate();
   if (mImpl->mView)
     mImpl->mView->SetEngine(nullptr);
@@ -254,7 +255,7 @@ void TQTControl::SetFullScreen(bool aOn) {
         if (QLayoutItem *item = layout->replaceWidget(this, impl.mPlaceholder))
           delete item;
         else
-          delete std::exchange(impl.mPlaceholder, nullptr);
+          delete impl.mPlaceholder.data();
       }
       // Gone with its window, as it would have been as a child.
       impl.mHomeGone = connect(home, &QObject::destroyed, this, [this] {
@@ -284,7 +285,7 @@ void TQTControl::SetFullScreen(bool aOn) {
         QLayout *layout = home->layout();
         if (QLayoutItem *item = layout ? layout->replaceWidget(impl.mPlaceholder, this) : nullptr)
           delete item;
-        delete std::exchange(impl.mPlaceholder, nullptr);
+        delete impl.mPlaceholder.data();
         if (layout)
           layout->activate();
       } else {

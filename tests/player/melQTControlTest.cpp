@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QOpenGLWidget>
+#include <QPointer>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
@@ -275,6 +276,19 @@ TEST_F(TQTControlWindowTest, FullScreenAndBackPutsTheControlWhereItWas) {
     EXPECT_TRUE(changes.at(0).at(0).toBool());
     EXPECT_FALSE(changes.at(1).at(0).toBool());
   }
+}
+
+TEST_F(TQTControlWindowTest, AFullScreenControlGoesWithItsWindow) {
+  Build(true);
+  mControl->SetFullScreen(true);
+  QPointer<TQTControl> control = mControl;
+  mWindow.reset();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return control.isNull(); }, 2000)) << "no orphan window";
+
+  Build(true);
+  mControl->SetFullScreen(true);
+  delete mControl;
+  ASSERT_EQ(mWindow->layout()->count(), 2) << "nothing left in its place";
 }
 
 TEST_F(TQTControlWindowTest, FullScreenBarHidesWhenTheMouseRestsAndShowsWhenItMoves) {
