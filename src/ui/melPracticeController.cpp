@@ -93,21 +93,22 @@ TPracticeController::~TPracticeController() {
 std::span<const TPracticeController::tKeyC> TPracticeController::Keys() {
   static const std::array cKeys = {
       T::tKeyC{Qt::Key_Space, cNone, "Space", "Play or pause", &T::PlayPause},
-      T::tKeyC{Qt::Key_Left, cNone, "Left", "5 seconds back", &T::Back5},
-      T::tKeyC{Qt::Key_Right, cNone, "Right", "5 seconds forward", &T::Forward5},
-      T::tKeyC{Qt::Key_Left, Qt::ShiftModifier, "Shift+Left", "1 second back", &T::Back1},
-      T::tKeyC{Qt::Key_Right, Qt::ShiftModifier, "Shift+Right", "1 second forward", &T::Forward1},
+      T::tKeyC{Qt::Key_Left, cNone, "Left", "5 seconds back", &T::Back5, true},
+      T::tKeyC{Qt::Key_Right, cNone, "Right", "5 seconds forward", &T::Forward5, true},
+      T::tKeyC{Qt::Key_Left, Qt::ShiftModifier, "Shift+Left", "1 second back", &T::Back1, true},
+      T::tKeyC{Qt::Key_Right, Qt::ShiftModifier, "Shift+Right", "1 second forward", &T::Forward1,
+               true},
       T::tKeyC{Qt::Key_Home, cNone, "Home", "To the start", &T::GoToStart},
-      T::tKeyC{Qt::Key_BracketLeft, cNone, "[", "Slower", &T::Slower},
-      T::tKeyC{Qt::Key_BracketRight, cNone, "]", "Faster", &T::Faster},
+      T::tKeyC{Qt::Key_BracketLeft, cNone, "[", "Slower", &T::Slower, true},
+      T::tKeyC{Qt::Key_BracketRight, cNone, "]", "Faster", &T::Faster, true},
       T::tKeyC{Qt::Key_L, cNone, "L", "Loop the lesson on or off", &T::ToggleLoop},
       T::tKeyC{Qt::Key_A, cNone, "A", "Section starts here", &T::SetSectionStart},
       T::tKeyC{Qt::Key_B, cNone, "B", "Section ends here", &T::SetSectionEnd},
       T::tKeyC{Qt::Key_Escape, cNone, "Esc", "Clear the section", &T::ClearSection},
       T::tKeyC{Qt::Key_I, cNone, "I", "Mirror the picture on or off", &T::ToggleMirror},
       T::tKeyC{Qt::Key_M, cNone, "M", "Sound on or off", &T::ToggleMute},
-      T::tKeyC{Qt::Key_Up, Qt::ControlModifier, "Ctrl+Up", "Louder", &T::VolumeUp},
-      T::tKeyC{Qt::Key_Down, Qt::ControlModifier, "Ctrl+Down", "Softer", &T::VolumeDown},
+      T::tKeyC{Qt::Key_Up, Qt::ControlModifier, "Ctrl+Up", "Louder", &T::VolumeUp, true},
+      T::tKeyC{Qt::Key_Down, Qt::ControlModifier, "Ctrl+Down", "Softer", &T::VolumeDown, true},
       T::tKeyC{Qt::Key_F, Qt::ControlModifier, "Ctrl+F", "Search", &T::FocusSearch},
   };
   return cKeys;
@@ -152,7 +153,9 @@ bool TPracticeController::eventFilter(QObject *aWatched, QEvent *aEvent) {
       (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
   for (const tKeyC &key : Keys()) {
     if (key.mKey == event.key() && key.mModifiers == modifiers) {
-      Guarded([&] { (this->*key.mRun)(); }, &FWindow);
+      // A held toggle would flicker: only the steps repeat.
+      if (!event.isAutoRepeat() || key.mRepeats)
+        Guarded([&] { (this->*key.mRun)(); }, &FWindow);
       return true;
     }
   }

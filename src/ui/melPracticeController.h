@@ -32,6 +32,8 @@ public:
     const char *mName;
     const char *mAction;
     void (TPracticeController::*mRun)();
+    // Acts again while held.
+    bool mRepeats = false;
   };
 
   // aWindow is the main window: keys act only while its focus is outside the

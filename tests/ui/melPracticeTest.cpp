@@ -15,6 +15,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTest>
@@ -324,6 +325,22 @@ TEST_F(PracticeTest, VolumeAndMuteAreKeptForTheNextWindow) {
   for (int i = 0; i < 25; ++i)
     Press(Rows(), Qt::Key_Up, Qt::ControlModifier);
   EXPECT_EQ(Engine().Volume(), 100);
+}
+
+TEST_F(PracticeTest, AHeldKeyRepeatsStepsButNotToggles) {
+  Engine().SetVolume(50);
+  Engine().SetMuted(false);
+  Rows().setFocus();
+  const auto hold = [this](int aKey, Qt::KeyboardModifiers aModifiers) {
+    for (const bool repeat : {false, true, true}) {
+      QKeyEvent press(QEvent::KeyPress, aKey, aModifiers, QString(), repeat);
+      QApplication::sendEvent(&Rows(), &press);
+    }
+  };
+  hold(Qt::Key_Up, Qt::ControlModifier);
+  EXPECT_EQ(Engine().Volume(), 65);
+  hold(Qt::Key_M, Qt::NoModifier);
+  EXPECT_TRUE(Engine().Muted());
 }
 
 TEST_F(PracticeTest, TheHelpMenuShowsTheKeysBeforeAbout) {
