@@ -60,7 +60,7 @@ bool IsSpeedInRange(double aSpeed) {
 bool IsPresetSpeed(double aSpeed) {
   if (!std::isfinite(aSpeed))
     return false;
-  for (const double preset : cPracticeSpeeds) {
+  for (const double preset : cPracticeSpeedPresets) {
     if (SpeedToStored(aSpeed) == SpeedToStored(preset))
       return true;
   }

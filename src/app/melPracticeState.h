@@ -33,7 +33,7 @@ struct tPlayerSoundC {
   bool operator==(const tPlayerSoundC &) const = default;
 };
 
-inline constexpr double cPracticeSpeeds[] = {0.6, 0.8, 1.0, 1.1, 1.2};
+inline constexpr double cPracticeSpeedPresets[] = {0.6, 0.8, 1.0, 1.1, 1.2};
 inline constexpr double cMinPracticeSpeed = 0.6;
 inline constexpr double cMaxPracticeSpeed = 1.2;
 

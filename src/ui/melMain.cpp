@@ -11,11 +11,13 @@
 #include "melLogging.h"
 #include "melMessages.h"
 #include "melPaths.h"
+#include "melPracticeController.h"
 #include "melProxy.h"
 #include "melQTControl.h"
 #include "melStoreAddresses.h"
 #include "melStoreController.h"
 #include "melUtil.h"
+#include "melWebBrowser.h"
 #include "ui_melMain.h"
 
 #include <QAction>
@@ -101,6 +103,9 @@ TMain::TMain(QWidget *aParent) : QWidget(aParent), ui(std::make_unique<Ui::TMain
   connect(FFrame->Fit1(), &QAction::triggered, this,
           [this] { Guarded([this] { FPlayback->Fit1Click(); }); });
 
+  FPractice = new TPracticeController(*ui, *FPlayback, *FFrame, *this, this);
+  FPractice->SetStorePage([this]() -> QWidget * { return FStore->WebBrowser(); });
+
   try {
     FormCreate();
   } catch (...) {
@@ -126,6 +131,7 @@ void TMain::FormCreate() {
   fesetround(FE_TONEAREST);
 
   FPlayback->Start();
+  FPractice->Start();
   FPlayback->RememberMinimumMovieArea();
 
   EnsureCatalogFile();
@@ -172,6 +178,7 @@ void TMain::DeferredStart() {
 void TMain::FormDestroy() {
   if (FFPEnvSaved)
     fesetenv(&FSavedFPEnv);
+  FPractice->SaveState();
   FPlayback->Stop();
   // Without a catalog nothing could be selected; the stored path stays for
   // the next start that reads one.
@@ -264,6 +271,9 @@ void TMain::UpdateEpisodeStatus(const QString &aURL, uint8_t aStatus) {
 }
 
 void TMain::RemoveEpisode(tFileItemC &aEpisode) {
+  // Taken now: the removal reloads the tree the episode belongs to.
+  const QString path = aEpisode.GetPath();
   FLibrary->RemoveEpisode(
       aEpisode, [this] { FPlayback->ReleaseMovie(); }, quintptr(winId()));
+  FPractice->ForgetLesson(path);
 }

@@ -19,6 +19,7 @@ class TDownloadsController;
 class TExportController;
 class TFrameController;
 class TLibraryController;
+class TPracticeController;
 class TStoreController;
 class tCatalogC;
 
@@ -47,6 +48,8 @@ public:
   TFrameController &Frame() const { return *FFrame; }
   // Export to the playlist, the store's support and update pages, about.
   TExportController &Export() const { return *FExport; }
+  // The keyboard, its help, and the practice state kept per lesson.
+  TPracticeController &Practice() const { return *FPractice; }
   // The about box, made once at start beside the window.
   void SetAboutBox(QDialog *aAbout);
   // The proxy of the store's requests, read once at creation.
@@ -109,4 +112,5 @@ private:
   TDownloadsController *FDownloads = nullptr;
   TFrameController *FFrame = nullptr;
   TExportController *FExport = nullptr;
+  TPracticeController *FPractice = nullptr;
 };

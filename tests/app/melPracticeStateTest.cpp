@@ -86,7 +86,7 @@ TEST_F(PracticeStateTest, AStateOutOfRangeIsKeptAsItsDefaults) {
   expected.mPositionMs = 0;
   EXPECT_EQ(ReadPracticeState(cPracticeApplication, cLessonPath), expected);
   // Every preset speed is taken as it is.
-  for (const double speed : cPracticeSpeeds) {
+  for (const double speed : cPracticeSpeedPresets) {
     tPracticeStateC preset;
     preset.mSpeed = speed;
     ASSERT_TRUE(WritePracticeState(cPracticeApplication, cLessonPath, preset));

@@ -217,6 +217,7 @@ TEST_F(FrameTest, TheMenusDropFromTheirButtonsWithTheirItemsInOrder) {
        Frame().HelpPm(),
        {{"Support Page", true, "SupportPage1"},
         {"Check For Updates", true, "CheckVersion1"},
+        {"Keyboard", true, "Keyboard1"},
         {"-", true, ""},
         {"About...", true, "About1"}}},
   };
@@ -236,7 +237,7 @@ TEST_F(FrameTest, TheMenusDropFromTheirButtonsWithTheirItemsInOrder) {
     menu.mMenu->hide();
   }
   EXPECT_EQ(Frame().Export1(), Frame().FilePm()->actions().at(0));
-  EXPECT_EQ(Frame().About1(), Frame().HelpPm()->actions().at(3));
+  EXPECT_EQ(Frame().About1(), Frame().HelpPm()->actions().at(4));
 }
 
 TEST_F(FrameTest, ExitAndTheCloseButtonCloseTheWindow) {
