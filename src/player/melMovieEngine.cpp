@@ -620,6 +620,12 @@ void tMovieEngineC::SetString(const char *aName, const char *aValue) {
     mpv_set_property_string(mMpv, aName, aValue);
 }
 
+int64_t tMovieEngineC::FrameTime() const {
+  const std::optional<double> rate = GetDouble("container-fps");
+  return rate && *rate >= 1 && *rate <= 1000 ? std::max<int64_t>(1, std::llround(1000 / *rate))
+                                             : 40;
+}
+
 std::optional<double> tMovieEngineC::GetDouble(const char *aName) const {
   double value = 0;
   if (!mMpv || mpv_get_property(mMpv, aName, MPV_FORMAT_DOUBLE, &value) < 0)

@@ -73,6 +73,9 @@ public:
   double Rate() const { return mRate; }
   int64_t Time() const;
   int64_t Duration() const { return mDuration; }
+  // One frame's time in milliseconds (the file's frame rate, 25 a second
+  // when it names none).
+  int64_t FrameTime() const;
   // Moves to a time (exact), keeping the rate.
   void SetTime(int64_t aTime);
   void SetMuted(bool aMuted);

@@ -104,7 +104,12 @@ std::span<const TPracticeController::tKeyC> TPracticeController::Keys() {
       T::tKeyC{Qt::Key_L, cNone, "L", "Loop the lesson on or off", &T::ToggleLoop},
       T::tKeyC{Qt::Key_A, cNone, "A", "Section starts here", &T::SetSectionStart},
       T::tKeyC{Qt::Key_B, cNone, "B", "Section ends here", &T::SetSectionEnd},
-      T::tKeyC{Qt::Key_Escape, cNone, "Esc", "Clear the section", &T::ClearSection},
+      T::tKeyC{Qt::Key_Escape, cNone, "Esc", "Clear the section, or leave the full screen",
+               &T::ClearSection},
+      T::tKeyC{Qt::Key_Comma, cNone, ",", "One frame back, while paused", &T::FrameBack, true},
+      T::tKeyC{Qt::Key_Period, cNone, ".", "One frame forward, while paused", &T::FrameForward,
+               true},
+      T::tKeyC{Qt::Key_F, cNone, "F", "Full screen movie on or off", &T::ToggleFullScreen},
       T::tKeyC{Qt::Key_I, cNone, "I", "Mirror the picture on or off", &T::ToggleMirror},
       T::tKeyC{Qt::Key_M, cNone, "M", "Sound on or off", &T::ToggleMute},
       T::tKeyC{Qt::Key_Up, Qt::ControlModifier, "Ctrl+Up", "Louder", &T::VolumeUp, true},
@@ -145,7 +150,9 @@ bool TPracticeController::eventFilter(QObject *aWatched, QEvent *aEvent) {
   if (!focus)
     focus = receiver;
   // A key the focus widget passed on to its parents was judged there.
-  if (receiver != focus || focus->window() != &FWindow || KeysBelongElsewhere(*focus))
+  // The movie shown full screen is a window of its own, and still ours.
+  const bool ours = focus->window() == &FWindow || focus->window() == FPlayback.MovieControl();
+  if (receiver != focus || !ours || KeysBelongElsewhere(*focus))
     return false;
   const auto &event = *static_cast<QKeyEvent *>(aEvent);
   const Qt::KeyboardModifiers modifiers =
@@ -352,6 +359,11 @@ void TPracticeController::SetSectionEnd() {
 }
 
 void TPracticeController::ClearSection() {
+  // Leaving the full screen comes first: the section stays.
+  if (FPlayback.MovieControl()->FullScreen()) {
+    FPlayback.MovieControl()->SetFullScreen(false);
+    return;
+  }
   FPendingStart.reset();
   if (HasMovie())
     Engine().ClearSection();
@@ -377,6 +389,22 @@ void TPracticeController::ToggleMirror() {
     return;
   Engine().SetMirrored(!Engine().Mirrored());
   WriteState();
+}
+
+void TPracticeController::FrameBack() {
+  if (HasMovie() && FPlayback.PlayState() == TPlaybackController::psStopped)
+    SeekBy(-Engine().FrameTime());
+}
+
+void TPracticeController::FrameForward() {
+  if (HasMovie() && FPlayback.PlayState() == TPlaybackController::psStopped)
+    SeekBy(Engine().FrameTime());
+}
+
+void TPracticeController::ToggleFullScreen() {
+  TQTControl &control = *FPlayback.MovieControl();
+  if (HasMovie() || control.FullScreen())
+    control.SetFullScreen(!control.FullScreen());
 }
 
 void TPracticeController::FocusSearch() {

@@ -89,6 +89,9 @@ private:
   void VolumeDown();
   void ToggleMirror();
   void FocusSearch();
+  void FrameBack();
+  void FrameForward();
+  void ToggleFullScreen();
 
   Ui::TMain *ui;
   TPlaybackController &FPlayback;

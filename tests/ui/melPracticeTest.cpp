@@ -360,3 +360,39 @@ TEST_F(PracticeTest, TheHelpMenuShowsTheKeysBeforeAbout) {
 }
 
 } // namespace
+
+TEST_F(PracticeTest, FramesStepWhilePausedAndFullScreenLeavesWithEscape) {
+  Open(cLong);
+  if (mWindow->PlayState() == TMain::psPlaying)
+    mWindow->findChild<TImageButton *>(QStringLiteral("fPauseBtn"))->click();
+  SeekTo(10000);
+  // One frame of the test clip, whatever its rate.
+  const int64_t frame = Engine().FrameTime();
+  ASSERT_GT(frame, 0);
+  ASSERT_LT(frame, 1000);
+  for (const auto &[key, expected] : {std::pair{Qt::Key_Period, 10000 + frame},
+                                      {Qt::Key_Period, 10000 + 2 * frame},
+                                      {Qt::Key_Comma, 10000 + frame}}) {
+    Press(Rows(), key);
+    EXPECT_TRUE(WaitFor([&, expected = expected] {
+      return std::abs(Engine().Time() - expected) <= 5;
+    })) << expected
+        << " " << Engine().Time();
+  }
+  EXPECT_EQ(mWindow->PlayState(), TMain::psStopped);
+
+  // Full screen, and the keys still act there; Escape leaves it, keeping the
+  // section.
+  Engine().SetSection(2000, 4000);
+  Press(Rows(), Qt::Key_F);
+  TQTControl &control = *mWindow->MovieControl();
+  ASSERT_TRUE(control.FullScreen());
+  // The full-screen window is the active one, as the window system makes it.
+  QApplication::setActiveWindow(&control);
+  control.setFocus();
+  QTest::keyClick(&control, Qt::Key_I);
+  EXPECT_TRUE(Engine().Mirrored());
+  QTest::keyClick(&control, Qt::Key_Escape);
+  EXPECT_FALSE(control.FullScreen());
+  EXPECT_TRUE(Engine().Section().has_value());
+}
