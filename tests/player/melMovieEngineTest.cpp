@@ -25,18 +25,12 @@ struct tSeenC {
   double mRate;
 };
 
-class MovieEngineTest : public ::testing::Test {
+class MovieEngineTest : public THeadlessEngineTest {
 protected:
   void SetUp() override {
-    // The engine reads numbers in the C locale.
-    std::setlocale(LC_NUMERIC, "C");
-    QString error;
-    mClip = TestClip(&error);
-    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
-    tMovieOptionsC options;
-    options.mHeadless = true;
-    mEngine = std::make_unique<tMovieEngineC>(options);
-    mEngine->Start();
+    THeadlessEngineTest::SetUp();
+    if (HasFatalFailure())
+      return;
     QObject::connect(mEngine.get(), &tMovieEngineC::RateChanged, [this](double aRate) {
       EXPECT_EQ(aRate, mEngine->Rate()) << "the rate is set before it is signalled";
       mSeen.push_back({tSignalE::Rate, aRate});
@@ -56,14 +50,6 @@ protected:
                              [&](const tSeenC &aSeen) { return aSeen.mSignal == aSignal; }));
   }
 
-  // Waits until the engine's time settles after a seek.
-  void SeekTo(int64_t aTime) {
-    mEngine->SetTime(aTime);
-    QTest::qWait(250);
-  }
-
-  QString mClip;
-  std::unique_ptr<tMovieEngineC> mEngine;
   std::vector<tSeenC> mSeen;
 };
 

@@ -17,30 +17,18 @@ namespace {
 // One frame of the test clip.
 constexpr int64_t cFrameMs = 40;
 
-class PracticeEngineTest : public ::testing::Test {
+class PracticeEngineTest : public THeadlessEngineTest {
 protected:
   void SetUp() override {
-    std::setlocale(LC_NUMERIC, "C");
-    QString error;
-    mClip = TestClip(&error);
-    ASSERT_TRUE(error.isEmpty()) << error.toStdString();
-    tMovieOptionsC options;
-    options.mHeadless = true;
-    mEngine = std::make_unique<tMovieEngineC>(options);
-    mEngine->Start();
+    THeadlessEngineTest::SetUp();
+    if (HasFatalFailure())
+      return;
     QObject::connect(mEngine.get(), &tMovieEngineC::PassCompleted,
                      [this](int aPasses) { mPasses.push_back(aPasses); });
     QObject::connect(mEngine.get(), &tMovieEngineC::SectionChanged, [this] { ++mSectionChanges; });
     ASSERT_TRUE(LoadAndWait(*mEngine, mClip));
   }
 
-  void SeekTo(int64_t aTime) {
-    mEngine->SetTime(aTime);
-    QTest::qWait(250);
-  }
-
-  QString mClip;
-  std::unique_ptr<tMovieEngineC> mEngine;
   std::vector<int> mPasses;
   int mSectionChanges = 0;
 };
