@@ -154,7 +154,10 @@ void tMovieEngineC::HandleEvent(const mpv_event &aEvent) {
   case MPV_EVENT_PROPERTY_CHANGE: {
     const auto *property = static_cast<const mpv_event_property *>(aEvent.data);
     if (aEvent.reply_userdata == cObserveTime) {
-      if (mLoaded && property->format == MPV_FORMAT_DOUBLE) {
+      // While a seek is under way the reports still come from before it: the
+      // position stands at the target until the engine has landed.
+      const bool seeking = mSeekTarget && mSeekClock.elapsed() < cSeekTargetLifeMs;
+      if (mLoaded && property->format == MPV_FORMAT_DOUBLE && !seeking) {
         const int64_t time = Milliseconds(*static_cast<const double *>(property->data));
         emit TimeChanged(time);
         // A receiver may have unloaded the movie.
